@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+// The program's per-user values: 32-bit integers in the "Settings" section of the
+// application's key, each declared once with its name and default. On Linux they live in
+// $XDG_CONFIG_HOME/Dravik/Verbolix.conf; on Windows the same code uses the registry under
+// HKCU\Software\Dravik\Verbolix. Reads and writes go straight to the store.
+struct IntSetting
+{
+    const char* name;
+    int defaultValue;
+};
+
+namespace Setting {
+inline constexpr IntSetting AlwaysOnTop{"AlwaysOnTop", 0};
+inline constexpr IntSetting CheckClipboard{"CheckClipboard", 0};
+inline constexpr IntSetting LastMessageID{"LastMessageID", 0};
+inline constexpr IntSetting TrenutniFilter{"TrenutniFilter", 0};
+inline constexpr IntSetting FirstRun{"FirstRun", 0};
+inline constexpr IntSetting DialogX{"DialogX", 0};
+inline constexpr IntSetting DialogY{"DialogY", 0};
+inline constexpr IntSetting DialogW{"DialogW", 0};
+inline constexpr IntSetting DialogH{"DialogH", 0};
+inline constexpr IntSetting DialogMinMax{"DialogMinMax", 0};
+} // namespace Setting
+
+namespace Settings {
+// A missing value, or one that is not a whole number, reads as the default.
+int Read(const IntSetting& setting);
+// Written at once; a failure to write is silent.
+void Write(const IntSetting& setting, int value);
+// Only exactly 1 means on.
+inline bool IsOn(const IntSetting& setting)
+{
+    return Read(setting) == 1;
+}
+} // namespace Settings
