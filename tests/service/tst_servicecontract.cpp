@@ -34,11 +34,11 @@ const QByteArray config =
     "}";
 
 // Every headword of the fixture in the service's order ("*", all dictionaries).
-const Hits everything = {"abc@12",   "cesta@70",     "čaj@70",    "čas@58",  "ćevap@70",
-                         "dan@70",   "ena@70",       "élan@70",   "fant@70", "kocka@58",
-                         "lipa@70",  "Ljubljana@70", "miza@70",   "Miza@70", "miza@58",
-                         "mizar@70", "mizar@58",     "mizica@58", "sol@70",  "šola@70",
-                         "toplo@70", "xyz@12",       "zebra@58",  "zima@70", "žaba@70"};
+const Hits everything = {"abc@12",     "cesta@70", "čaj@70",  "čas@58",   "ćevap@70", "dan@70",
+                         "ena@70",     "élan@70",  "fant@70", "kocka@58", "lipa@70",  "Ljubljana@70",
+                         "miza@70",    "Miza@70",  "miza@58", "mizar@70", "mizar@58", "mizica@58",
+                         "R&B <x>@12", "sol@70",   "šola@70", "toplo@70", "xyz@12",   "zebra@58",
+                         "zima@70",    "žaba@70"};
 
 QByteArray searchTarget(const QByteArray& query, const QList<int>& dictionaries, int start, int rows = 200,
                         const char* path = "/1.0/search")
@@ -111,7 +111,8 @@ private slots:
                              {text("miza", "Tisch"), text("mizica", "Tischlein"), text("čas", "Zeit"),
                               text("kocka", "Würfel"), text("zebra", "Zebra"), text("mizar", "Tischler")},
                              true);
-        m_service.writeDictd(QStringLiteral("tretji"), {text("abc", "letters"), text("xyz", "more letters")});
+        m_service.writeDictd(QStringLiteral("tretji"), {text("abc", "letters"), text("xyz", "more letters"),
+                                                        text("R&B <x>", "markup in a headword")});
         // A real 1 x 1 PNG as the configured icon of dictionary 70.
         m_iconBytes = QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8B"
                                              "QDwAEhQGAhKmMIQAAAABJRU5ErkJggg==");
@@ -182,7 +183,7 @@ private slots:
             << QByteArray("mi") << QList<int>{58, 58} << Hits{"miza@58", "mizar@58", "mizica@58"};
         QTest::newRow("unknown dictionary selects nothing") << QByteArray("%2a") << QList<int>{999} << Hits{};
         QTest::newRow("unknown dictionary is left out")
-            << QByteArray("%2a") << QList<int>{999, 12} << Hits{"abc@12", "xyz@12"};
+            << QByteArray("%2a") << QList<int>{999, 12} << Hits{"abc@12", "R&B <x>@12", "xyz@12"};
         QTest::newRow("pattern in one dictionary")
             << QByteArray("mi%3fa") << QList<int>{58} << Hits{"miza@58"};
         QTest::newRow("nothing matches") << QByteArray("qq") << QList<int>() << Hits{};
@@ -210,12 +211,12 @@ private slots:
     void searchStartIsAListPosition()
     {
         const auto answer = m_service.get(searchTarget("%2a", {}, 10, 3));
-        QCOMPARE(ServiceFixture::text(answer->xml, "total"), QByteArray("25"));
+        QCOMPARE(ServiceFixture::text(answer->xml, "total"), QByteArray("26"));
         QCOMPARE(ServiceFixture::hits(answer->xml), everything.mid(10, 3));
 
-        const auto past = m_service.get(searchTarget("%2a", {}, 25));
+        const auto past = m_service.get(searchTarget("%2a", {}, 26));
         QCOMPARE(past->status, 200);
-        QCOMPARE(ServiceFixture::text(past->xml, "total"), QByteArray("25"));
+        QCOMPARE(ServiceFixture::text(past->xml, "total"), QByteArray("26"));
         QVERIFY(ServiceFixture::hits(past->xml).isEmpty());
     }
 
@@ -302,7 +303,7 @@ private slots:
     {
         const auto answer = m_service.get(searchTarget("%2a", {}, 0, 0));
         QCOMPARE(answer->status, 200);
-        QCOMPARE(ServiceFixture::text(answer->xml, "total"), QByteArray("25"));
+        QCOMPARE(ServiceFixture::text(answer->xml, "total"), QByteArray("26"));
         QVERIFY(ServiceFixture::hits(answer->xml).isEmpty());
     }
 
