@@ -534,6 +534,51 @@ private slots:
         QVERIFY(!ServiceFixture::text(answer->xml, "message").isEmpty());
     }
 
+    void hostileRequests_data()
+    {
+        QTest::addColumn<QByteArray>("target");
+        const QByteArray k = "licenceKey=" + ServiceFixture::key;
+        QByteArray manyDictionaries = "/1.0/search?" + k + "&query=%2a&start=0";
+        for (int i = 0; i < 700; ++i)
+            manyDictionaries += "&dictionaryId=" + QByteArray::number(i);
+        QTest::newRow("700 dictionary ids") << manyDictionaries;
+        QTest::newRow("request line over 8 KiB")
+            << QByteArray("/1.0/search?" + k + "&query=" + QByteArray(9000, 'a'));
+        QTest::newRow("truncated escape") << QByteArray("/1.0/search?" + k + "&query=%c&start=0");
+        QTest::newRow("escape of a NUL in the key")
+            << QByteArray("/1.0/search?licenceKey=%00&query=a&start=0");
+        QTest::newRow("largest rows")
+            << QByteArray("/1.0/search?" + k + "&query=%2a&start=0&rows=2147483647");
+        QTest::newRow("largest start") << QByteArray("/1.0/search?" + k + "&query=%2a&start=2147483647");
+        QTest::newRow("entries after the largest order")
+            << QByteArray("/1.0/search/entries-after?" + k + "&query=%2a&start=2147483647");
+        QTest::newRow("entries after the smallest order")
+            << QByteArray("/1.0/search/entries-after?" + k + "&query=%2a&start=-2147483648");
+        QTest::newRow("stars only") << QByteArray("/1.0/search?" + k + "&query=" + QByteArray(200, '*') +
+                                                  "&start=0");
+        QTest::newRow("alternating wildcards")
+            << QByteArray("/1.0/search?" + k + "&query=" + QByteArray("%2a%3f").repeated(120) + "&start=0");
+        QTest::newRow("pattern headword")
+            << QByteArray("/1.0/search/entry-index?" + k + "&headword=" + QByteArray("%3f%2a").repeated(120));
+        QTest::newRow("many parameters")
+            << QByteArray("/1.0/dictionary/list?" + k + QByteArray("&x=1").repeated(1500));
+        QTest::newRow("no query string at all") << QByteArray("/1.0/search");
+        QTest::newRow("path traversal") << QByteArray("/1.0/../../etc/passwd");
+    }
+
+    // Whatever arrives, the service answers (200, 4xx) and goes on answering.
+    void hostileRequests()
+    {
+        QFETCH(QByteArray, target);
+        const auto answer = m_service.get(target);
+        QVERIFY2(answer->status == 200 || (answer->status >= 400 && answer->status < 500),
+                 qPrintable(QString::number(answer->status)));
+        if (answer->status == 200)
+            QVERIFY(answer->xml.document_element());
+        const auto after = m_service.get("/1.0/dictionary/list?licenceKey=" + ServiceFixture::key);
+        QCOMPARE(after->status, 200);
+    }
+
     void unknownAddress()
     {
         const auto answer = m_service.get("/1.0/nothing?licenceKey=" + ServiceFixture::key);
