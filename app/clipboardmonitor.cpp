@@ -7,7 +7,8 @@
 #include <climits>
 
 ClipboardMonitor::ClipboardMonitor(QClipboard* clipboard, QObject* parent)
-    : QObject(parent), m_clipboard(clipboard ? clipboard : QGuiApplication::clipboard())
+    : QObject(parent), m_clipboard(clipboard ? clipboard : QGuiApplication::clipboard()),
+      m_ignoreRepeats(QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
 {
     if (m_clipboard)
         connect(m_clipboard, &QClipboard::changed, this, &ClipboardMonitor::onChanged);
@@ -30,12 +31,15 @@ void ClipboardMonitor::onChanged(QClipboard::Mode mode)
 
 void ClipboardMonitor::checkNow()
 {
-    if (!isEnabled() || !m_clipboard)
+    if (!m_clipboard)
         return;
     const QMimeData* data = m_clipboard->mimeData(QClipboard::Clipboard);
-    if (!data || !data->hasText())
+    const QString text = data && data->hasText() ? data->text().trimmed() : QString();
+    // Remembered while monitoring is off too, so that turning it on later does not take a
+    // hand-over of the old text for a copy.
+    const bool repeat = text == m_lastText;
+    m_lastText = text;
+    if (!isEnabled() || text.isEmpty() || (repeat && m_ignoreRepeats))
         return;
-    const QString text = data->text().trimmed();
-    if (!text.isEmpty())
-        emit textCopied(text);
+    emit textCopied(text);
 }

@@ -25,6 +25,12 @@ public:
     // The toolbar's toggle: 1 minus the value, written to "CheckClipboard"; the new value.
     int toggle();
 
+    // Whether a change that brings the same text as the one before is passed over. On by
+    // default under Wayland, where the compositor hands the clipboard over again each time
+    // the window gets the keyboard focus, so such a "change" is no new copy.
+    void setIgnoreRepeats(bool on) { m_ignoreRepeats = on; }
+    bool ignoresRepeats() const { return m_ignoreRepeats; }
+
     // Acts on what the clipboard holds now, as on a change: at start-up the text already
     // there is searched once when monitoring is on.
     void checkNow();
@@ -38,4 +44,6 @@ private:
 
     QPointer<QClipboard> m_clipboard;
     int m_checkClipboard = 0;
+    bool m_ignoreRepeats = false;
+    QString m_lastText; // the clipboard's text at the last change, trimmed
 };

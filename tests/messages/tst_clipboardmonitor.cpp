@@ -28,6 +28,8 @@ private slots:
     void toggleWritesOneMinusValue();
     void onlyExactlyOneIsOn();
     void startupSearchOfWhatIsThere();
+    void repeats_data();
+    void repeats();
 
 private:
     QClipboard* clipboard() { return QApplication::clipboard(); }
@@ -186,6 +188,36 @@ void ClipboardMonitorTest::startupSearchOfWhatIsThere()
     onSpy.clear();
     on.checkNow();
     QCOMPARE(onSpy.count(), 0);
+}
+
+void ClipboardMonitorTest::repeats_data()
+{
+    QTest::addColumn<bool>("ignoreRepeats");
+    QTest::addColumn<QStringList>("reported");
+
+    // Copying the same word again searches it again...
+    QTest::newRow("reported every time") << false << QStringList{u"miza"_s, u"miza"_s, u"stol"_s, u"miza"_s};
+    // ...except where a focus change hands the same clipboard over again (Wayland).
+    QTest::newRow("repeats passed over") << true << QStringList{u"miza"_s, u"stol"_s, u"miza"_s};
+}
+
+void ClipboardMonitorTest::repeats()
+{
+    QFETCH(bool, ignoreRepeats);
+    QFETCH(QStringList, reported);
+
+    ClipboardMonitor monitor;
+    QCOMPARE(monitor.ignoresRepeats(), QGuiApplication::platformName().startsWith(u"wayland"_s));
+    monitor.setIgnoreRepeats(ignoreRepeats);
+    monitor.setEnabled(true);
+    QSignalSpy spy(&monitor, &ClipboardMonitor::textCopied);
+    for (const QString& text : {u"miza"_s, u" miza\n"_s, u"stol"_s, u"miza"_s})
+        clipboard()->setText(text);
+
+    QStringList seen;
+    for (const QList<QVariant>& args : spy)
+        seen.append(args.at(0).toString());
+    QCOMPARE(seen, reported);
 }
 
 QTEST_MAIN(ClipboardMonitorTest)
