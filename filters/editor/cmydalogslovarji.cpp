@@ -91,7 +91,11 @@ CMyDalogSlovarji::CMyDalogSlovarji(FilterEditorHost& host, QWidget* parent)
     setWindowTitle(QStringLiteral("Urejanje filtrov"));
     setModal(true);
     setSizeGripEnabled(false);
+    // Tahoma where it is installed, otherwise a face of Arial's widths: the layout was drawn
+    // for a font this narrow and a wider one would crowd the bottom row at 770 px.
     QFont dialogFont(QStringLiteral("Tahoma"), 8);
+    dialogFont.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Arial"),
+                            QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans")});
     dialogFont.setStyleHint(QFont::SansSerif);
     setFont(dialogFont);
     setMinimumSize(minimumWidth, minimumHeight);
@@ -122,10 +126,16 @@ CMyDalogSlovarji::CMyDalogSlovarji(FilterEditorHost& host, QWidget* parent)
 void CMyDalogSlovarji::createResourceControls()
 {
     const DialogUnits units(font());
+    // The template's size, grown where this platform's font needs more room. Buttons grow by
+    // their caption only: the style's wider minimum would crowd the bottom row at 770 px.
     auto place = [&](QWidget* widget, int id, int w, int h) {
         QSize size(units.x(w), units.y(h));
-        if (!qobject_cast<QGroupBox*>(widget))
+        if (auto* pushButton = qobject_cast<QPushButton*>(widget)) {
+            const int captionWidth = pushButton->fontMetrics().horizontalAdvance(pushButton->text()) + 12;
+            size = size.expandedTo(QSize(captionWidth, pushButton->sizeHint().height()));
+        } else if (!qobject_cast<QGroupBox*>(widget)) {
             size = size.expandedTo(widget->sizeHint());
+        }
         widget->resize(size);
         m_controls.insert(id, widget);
     };
