@@ -1,9 +1,11 @@
 #include "capi.h"
 
+#include "answerreaders.h"
 #include "apiconfig.h"
+#include "httpclient.h"
+#include "requesturls.h"
 
-CApi::CApi()
-    : m_baseUrl(ApiBaseUrl())
+CApi::CApi() : m_baseUrl(ApiBaseUrl())
 {
 }
 
@@ -14,4 +16,70 @@ CApi::~CApi()
     m_slovarji.clear();
     m_izbraniSlovarji.clear();
     m_jeziki.clear();
+}
+
+int CApi::LoadDictionaries()
+{
+    QList<CSlovar> list;
+    return ApiDictionaryList(list);
+}
+
+int CApi::ApiDictionaryList(QList<CSlovar>& out)
+{
+    const QString url = dictionaryListUrl(m_baseUrl);
+    ++m_requestDepth;
+    const int n = ApiDictionaryListParse(url, out);
+    SetDictionaries(out);
+    --m_requestDepth;
+    return n;
+}
+
+int CApi::ApiDictionaryListParse(const QString& url, QList<CSlovar>& out)
+{
+    const QList<CSlovar> read = readDictionaryListAnswer(HttpClient::fetchBody(url));
+    for (const CSlovar& d : read) {
+        for (const QString& code : *d.languages)
+            AddLanguage(code);
+        out.append(d);
+    }
+    return int(read.size());
+}
+
+void CApi::SetDictionaries(const QList<CSlovar>& list)
+{
+    m_slovarji = list;
+    // The filters name dictionaries by id: rebuild them against the new list.
+    InitFilters();
+}
+
+void CApi::AddLanguage(const QString& code)
+{
+    // Ordinal UTF-16 order, so that "EN" sorts before "en" whatever the locale.
+    qsizetype smaller = 0;
+    for (const CJezik& j : m_jeziki) {
+        const int c = QString::compare(j.code, code, Qt::CaseSensitive);
+        if (c == 0)
+            return;
+        if (c < 0)
+            ++smaller;
+    }
+    m_jeziki.insert(smaller, CJezik{code});
+}
+
+QString CApi::GetDictionaryName(int id) const
+{
+    for (const CSlovar& d : m_slovarji) {
+        if (d.id == id)
+            return d.name;
+    }
+    return QString();
+}
+
+QString CApi::GetDictionaryAuthor(int id) const
+{
+    for (const CSlovar& d : m_slovarji) {
+        if (d.id == id)
+            return d.author;
+    }
+    return QString();
 }

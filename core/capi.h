@@ -80,9 +80,19 @@ public:
     int m_lastEntryId = -1;
     int m_lastEntryDictionaryId = -1;
     QString m_lastEntryHtml;
+
+private:
+    // Whether the last ApiGetEntry failed to fetch; such an empty entry is not remembered.
+    bool m_lastEntryFetchFailed = false;
 };
 
 // Free functions of the service client.
 QByteArray ToUtf8(const QString& text);
 QString UrlEscape(const QByteArray& bytes);
 QString GetLanguageName(const QString& code);
+
+// Fetch one answer and read it (the readers themselves are in answerreaders.h).
+int ApiSearchParse(const QString& url, QList<CZadetek>& out);
+int ApiEntryIndexParse(const QString& url, int& selectedOrder, int& relativeIndex);
+// failed, when given, tells whether the answer could not be fetched at all.
+QString ApiGetEntryParse(const QString& url, bool* failed = nullptr);

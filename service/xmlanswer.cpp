@@ -1,0 +1,39 @@
+#include "xmlanswer.h"
+
+#include <sstream>
+
+XmlAnswer::XmlAnswer(const char* rootName)
+{
+    pugi::xml_node declaration = m_document.append_child(pugi::node_declaration);
+    declaration.append_attribute("version") = "1.0";
+    declaration.append_attribute("encoding") = "utf-8";
+    m_root = m_document.append_child(rootName);
+}
+
+pugi::xml_node XmlAnswer::addText(pugi::xml_node parent, const char* name, std::string_view text)
+{
+    pugi::xml_node node = parent.append_child(name);
+    if (!text.empty())
+        node.append_child(pugi::node_pcdata).set_value(std::string(text).c_str());
+    return node;
+}
+
+pugi::xml_node XmlAnswer::addNumber(pugi::xml_node parent, const char* name, long long value)
+{
+    return addText(parent, name, std::to_string(value));
+}
+
+std::string XmlAnswer::toString() const
+{
+    std::ostringstream out;
+    m_document.save(out, "", pugi::format_raw, pugi::encoding_utf8);
+    return out.str();
+}
+
+std::string XmlAnswer::error(int status, std::string_view message)
+{
+    XmlAnswer answer("error");
+    addNumber(answer.root(), "status", status);
+    addText(answer.root(), "message", message);
+    return answer.toString();
+}
