@@ -4,6 +4,7 @@
 #include "searchengine.h"
 #include "servicemessage.h"
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,4 +71,5 @@ private:
     Settings m_settings;
     std::unique_ptr<httplib::Server> m_server;
     std::thread m_thread;
+    std::atomic<bool> m_listenEnded = false;
 };
