@@ -454,20 +454,30 @@ void TestFilterEditor::runFilterEditorSearchesAgain_data()
 {
     QTest::addColumn<QString>("query");
     QTest::addColumn<QString>("sent");
+    QTest::addColumn<bool>("hiddenParent");
 
-    QTest::newRow("typed text") << u"miza"_qs << u"miza"_qs;
-    QTest::newRow("empty box: the service gets *") << QString() << u"*"_qs;
+    QTest::newRow("typed text") << u"miza"_qs << u"miza"_qs << false;
+    QTest::newRow("empty box: the service gets *") << QString() << u"*"_qs << false;
+    // At start-up the editor may open before the main window is shown.
+    QTest::newRow("main window not shown yet") << u"miza"_qs << u"miza"_qs << true;
 }
 
 void TestFilterEditor::runFilterEditorSearchesAgain()
 {
     QFETCH(QString, query);
     QFETCH(QString, sent);
+    QFETCH(bool, hiddenParent);
 
     m_dialog.reset();
     m_fixture->host->query = query;
-    answerNextModal([](QDialog* modal) { modal->reject(); });
-    RunFilterEditor(*m_fixture->host, nullptr);
+    QWidget mainWindow;
+    bool editorSeen = false;
+    answerNextModal([&editorSeen](QDialog* modal) {
+        editorSeen = qobject_cast<CMyDalogSlovarji*>(modal) != nullptr;
+        modal->reject();
+    });
+    RunFilterEditor(*m_fixture->host, hiddenParent ? &mainWindow : nullptr);
+    QVERIFY(editorSeen);
 
     QCOMPARE(m_fixture->host->calls,
              (QStringList{u"blank"_qs, u"select 0"_qs, u"show 3"_qs, u"blank"_qs, u"show 3"_qs}));
