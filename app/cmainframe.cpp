@@ -7,6 +7,7 @@
 #include "iskalnooknoinseznam.h"
 #include "mycmfccaptionbar.h"
 #include "mytoolbar.h"
+#include "runfiltereditor.h"
 #include "settings.h"
 #include "vnosnooknoiztocnica.h"
 
@@ -339,11 +340,9 @@ void CMainFrame::ChooseFilterByKey(int key)
 
 void CMainFrame::EditFilters()
 {
-    // Filter editor: the dialog runs here, modally, with this window as its host.
-    BlankEntryView();
-    const QString query = GetQueryText();
-    m_lastQuery = query;
-    ShowNewSearchResult(m_api.NewSearch(query));
+    // The editor runs modally with this window as its host, then the entry is blanked and the
+    // box's text searched again.
+    RunFilterEditor(*this, this);
 }
 
 QString CMainFrame::GetQueryText() const
