@@ -35,7 +35,7 @@ void TestRequests::init()
 
 void TestRequests::getDeliversBodyAndRecordsTargetExactly()
 {
-    const QByteArray body("<a>\r\n  d\xc5\xafm \x01</a>", 20);
+    const QByteArray body("<a>\r\n  d\xc5\xafm \x01</a>");
     m_server->setAnswer(QStringLiteral("/1.0/search"), body);
     const QString target = QStringLiteral("/1.0/search?licenceKey=k&query=d%c5%afm%2a&start=0");
 
