@@ -1,0 +1,148 @@
+#include "catalogue.h"
+
+#include "sortkey.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+bool Catalogue::addDictionary(DictionaryInfo info, std::shared_ptr<const EntrySource> source)
+{
+    if (dictionaryIndex(info.id) >= 0 || m_dictionaries.size() >= std::numeric_limits<uint16_t>::max())
+        return false;
+    m_dictionaries.push_back(Dictionary{std::move(info), std::move(source), {}, {}});
+    return true;
+}
+
+bool Catalogue::addEntry(std::string_view headword, uint32_t textOffset, uint32_t textLength)
+{
+    if (m_dictionaries.empty() || headword.empty() || headword.size() > maxHeadwordBytes)
+        return false;
+    Dictionary& dictionary = m_dictionaries.back();
+    const std::string key = SortKey::of(headword);
+    if (key.size() > std::numeric_limits<uint16_t>::max() ||
+        m_headwords.size() + headword.size() > std::numeric_limits<uint32_t>::max() ||
+        m_keys.size() + key.size() > std::numeric_limits<uint32_t>::max() ||
+        dictionary.byEntryId.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+        return false;
+    Entry entry{};
+    entry.headwordOffset = static_cast<uint32_t>(m_headwords.size());
+    entry.headwordLength = static_cast<uint16_t>(headword.size());
+    entry.keyOffset = static_cast<uint32_t>(m_keys.size());
+    entry.keyLength = static_cast<uint16_t>(key.size());
+    entry.textOffset = textOffset;
+    entry.textLength = textLength;
+    entry.dictionary = static_cast<uint16_t>(m_dictionaries.size() - 1);
+    dictionary.byEntryId.push_back(0);
+    entry.entryId = static_cast<int32_t>(dictionary.byEntryId.size());
+    m_headwords += headword;
+    m_keys += key;
+    m_entries.push_back(entry);
+    return true;
+}
+
+void Catalogue::finish()
+{
+    const char* keys = m_keys.data();
+    std::sort(m_entries.begin(), m_entries.end(), [keys](const Entry& a, const Entry& b) {
+        const int c = std::memcmp(keys + a.keyOffset, keys + b.keyOffset, std::min(a.keyLength, b.keyLength));
+        if (c != 0)
+            return c < 0;
+        if (a.keyLength != b.keyLength)
+            return a.keyLength < b.keyLength;
+        if (a.dictionary != b.dictionary)
+            return a.dictionary < b.dictionary;
+        return a.entryId < b.entryId;
+    });
+    for (Dictionary& dictionary : m_dictionaries) {
+        dictionary.orders.clear();
+        dictionary.orders.reserve(dictionary.byEntryId.size());
+    }
+    for (size_t order = 0; order < m_entries.size(); ++order) {
+        Dictionary& dictionary = m_dictionaries[m_entries[order].dictionary];
+        dictionary.orders.push_back(static_cast<uint32_t>(order));
+        dictionary.byEntryId[static_cast<size_t>(m_entries[order].entryId - 1)] =
+            static_cast<uint32_t>(order);
+    }
+    m_entries.shrink_to_fit();
+    m_headwords.shrink_to_fit();
+    m_keys.shrink_to_fit();
+}
+
+int Catalogue::dictionaryIndex(int id) const
+{
+    for (size_t i = 0; i < m_dictionaries.size(); ++i)
+        if (m_dictionaries[i].info.id == id)
+            return static_cast<int>(i);
+    return -1;
+}
+
+std::string_view Catalogue::headword(uint32_t order) const
+{
+    const Entry& entry = m_entries[order];
+    return std::string_view(m_headwords).substr(entry.headwordOffset, entry.headwordLength);
+}
+
+std::string_view Catalogue::key(uint32_t order) const
+{
+    const Entry& entry = m_entries[order];
+    return std::string_view(m_keys).substr(entry.keyOffset, entry.keyLength);
+}
+
+const Catalogue::Dictionary& Catalogue::dictionaryOf(uint32_t order) const
+{
+    return m_dictionaries[m_entries[order].dictionary];
+}
+
+std::string Catalogue::entryText(uint32_t order) const
+{
+    const Entry& entry = m_entries[order];
+    const Dictionary& dictionary = m_dictionaries[entry.dictionary];
+    if (!dictionary.source)
+        return {};
+    return dictionary.source->text(headword(order), entry.textOffset, entry.textLength);
+}
+
+int64_t Catalogue::findEntry(int dictionaryIndex, int entryId) const
+{
+    if (dictionaryIndex < 0 || static_cast<size_t>(dictionaryIndex) >= m_dictionaries.size())
+        return -1;
+    const Dictionary& dictionary = m_dictionaries[static_cast<size_t>(dictionaryIndex)];
+    if (entryId < 1 || static_cast<size_t>(entryId) > dictionary.byEntryId.size())
+        return -1;
+    return dictionary.byEntryId[static_cast<size_t>(entryId - 1)];
+}
+
+uint32_t Catalogue::lowerBound(std::string_view wanted) const
+{
+    size_t first = 0;
+    size_t count = m_entries.size();
+    while (count > 0) {
+        const size_t half = count / 2;
+        if (key(static_cast<uint32_t>(first + half)) < wanted) {
+            first += half + 1;
+            count -= half + 1;
+        } else {
+            count = half;
+        }
+    }
+    return static_cast<uint32_t>(first);
+}
+
+std::pair<uint32_t, uint32_t> Catalogue::prefixRange(std::string_view prefixKey) const
+{
+    const uint32_t first = lowerBound(prefixKey);
+    // The end is the first key that no longer begins with the prefix.
+    size_t last = first;
+    size_t count = m_entries.size() - first;
+    while (count > 0) {
+        const size_t half = count / 2;
+        if (key(static_cast<uint32_t>(last + half)).substr(0, prefixKey.size()) == prefixKey) {
+            last += half + 1;
+            count -= half + 1;
+        } else {
+            count = half;
+        }
+    }
+    return {first, static_cast<uint32_t>(last)};
+}

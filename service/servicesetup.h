@@ -1,0 +1,26 @@
+#pragma once
+
+#include "catalogue.h"
+#include "serviceconfig.h"
+#include "serviceoptions.h"
+
+#include <string>
+
+// Everything the program loads before it serves: the config's dictionaries and messages and
+// the optional synthetic dictionary, in one finished catalogue.
+class ServiceSetup
+{
+public:
+    bool load(const ServiceOptions& options, std::string& error);
+
+    const Catalogue& catalogue() const { return m_catalogue; }
+    const ServiceConfig& config() const { return m_config; }
+
+    // The bundled config: beside the program (../share/verbolix-service/) or in the sources.
+    static std::string defaultConfigPath();
+    static void addSynthetic(Catalogue& catalogue, int entries);
+
+private:
+    Catalogue m_catalogue;
+    ServiceConfig m_config;
+};

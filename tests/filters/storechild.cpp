@@ -1,0 +1,57 @@
+// A second running program on the settings store, for the tests of tst_storeprocess.cpp.
+//   filters_storechild save-as NAME   starts like the program, saves dictionary 70 as a new
+//                                     filter and prints its id
+//   filters_storechild rewrite        starts like the program, then stores every user
+//                                     filter again and again with a text of 3000 characters
+//                                     that changes each round; prints "ready" after its
+//                                     first write and runs until it is killed
+#include "capi.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <cstdio>
+
+namespace {
+CApi& startedApi(CApi& api)
+{
+    CSlovar d;
+    d.id = 70;
+    api.m_slovarji = {d};
+    api.InitFilters();
+    return api;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    CApi api;
+
+    if (args.size() == 3 && args.at(1) == QStringLiteral("save-as")) {
+        startedApi(api).SelectDictionaryById(70);
+        std::printf("%d\n", api.SaveSelectionAsFilter(args.at(2)));
+        return 0;
+    }
+
+    if (args.size() == 2 && args.at(1) == QStringLiteral("rewrite")) {
+        startedApi(api);
+        for (int round = 1;; ++round) {
+            const QString fill(3000, QChar(u'0' + round % 10));
+            const QList<CShema> filters = api.m_sheme;
+            for (const CShema& f : filters) {
+                if (f.id >= 2) {
+                    const QString id = QString::number(f.id);
+                    api.SetFilter(f.id, f.name, u',' + id + u',' + fill + u',' + id + u',');
+                    if (round == 1 && f.id == 2) {
+                        std::puts("ready");
+                        std::fflush(stdout);
+                    }
+                }
+            }
+        }
+    }
+
+    std::fputs("usage: filters_storechild save-as NAME | rewrite\n", stderr);
+    return 2;
+}

@@ -1,0 +1,143 @@
+#include "servicefixture.h"
+
+#include <QFile>
+#include <httplib.h>
+#include <zlib.h>
+
+const QByteArray ServiceFixture::key = VERBOLIX_LICENCE_KEY;
+
+namespace {
+
+QByteArray base64Number(qint64 value)
+{
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    QByteArray out;
+    do {
+        out.prepend(digits[value % 64]);
+        value /= 64;
+    } while (value > 0);
+    return out;
+}
+
+} // namespace
+
+ServiceFixture::ServiceFixture() = default;
+
+ServiceFixture::~ServiceFixture()
+{
+    stop();
+}
+
+void ServiceFixture::writeFile(const QString& name, const QByteArray& content)
+{
+    QFile file(m_dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qFatal("cannot write the fixture file");
+}
+
+void ServiceFixture::writeDictd(const QString& name, const QList<Entry>& entries, bool compressed)
+{
+    QByteArray data;
+    QByteArray index;
+    for (const Entry& entry : entries) {
+        index +=
+            entry.headword + '\t' + base64Number(data.size()) + '\t' + base64Number(entry.text.size()) + '\n';
+        data += entry.text;
+    }
+    writeFile(name + QStringLiteral(".index"), index);
+    if (!compressed) {
+        writeFile(name + QStringLiteral(".dict"), data);
+        return;
+    }
+    const QByteArray path = QFile::encodeName(m_dir.filePath(name + QStringLiteral(".dict.dz")));
+    gzFile file = gzopen(path.constData(), "wb");
+    if (!file || gzwrite(file, data.constData(), static_cast<unsigned>(data.size())) != data.size())
+        qFatal("cannot write the compressed fixture");
+    gzclose(file);
+}
+
+bool ServiceFixture::start(const QByteArray& config, QString* error, int synthetic)
+{
+    stop();
+    writeFile(QStringLiteral("config.json"), config);
+    ServiceOptions options;
+    options.configPath = QFile::encodeName(m_dir.filePath(QStringLiteral("config.json"))).toStdString();
+    options.synthetic = synthetic;
+    m_setup = std::make_unique<ServiceSetup>();
+    std::string loadError;
+    if (!m_setup->load(options, loadError)) {
+        if (error)
+            *error = QString::fromStdString(loadError);
+        m_setup.reset();
+        return false;
+    }
+    m_service = std::make_unique<DictionaryService>(m_setup->catalogue(), m_setup->config().messages(),
+                                                    DictionaryService::Settings{key.toStdString(), 0});
+    m_port = m_service->start("127.0.0.1", 0);
+    return m_port > 0;
+}
+
+void ServiceFixture::stop()
+{
+    m_service.reset();
+    m_setup.reset();
+    m_port = -1;
+}
+
+QStringList ServiceFixture::warnings() const
+{
+    QStringList out;
+    if (m_setup)
+        for (const std::string& warning : m_setup->config().warnings())
+            out.append(QString::fromStdString(warning));
+    return out;
+}
+
+std::unique_ptr<ServiceFixture::Answer> ServiceFixture::get(const QByteArray& target) const
+{
+    auto answer = std::make_unique<Answer>();
+    httplib::Client client("127.0.0.1", m_port);
+    client.set_connection_timeout(5, 0);
+    client.set_read_timeout(10, 0);
+    const httplib::Result result = client.Get(target.toStdString());
+    if (!result)
+        return answer;
+    answer->status = result->status;
+    answer->body = QByteArray::fromStdString(result->body);
+    answer->contentType = QByteArray::fromStdString(result->get_header_value("Content-Type"));
+    answer->contentLength = QByteArray::fromStdString(result->get_header_value("Content-Length"));
+    if (answer->contentType.startsWith("text/xml"))
+        answer->xml.load_buffer(answer->body.constData(), static_cast<size_t>(answer->body.size()));
+    return answer;
+}
+
+QByteArray ServiceFixture::escaped(const QByteArray& utf8)
+{
+    QByteArray out;
+    for (const char ch : utf8) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b == '\\')
+            out += '/';
+        else if ((b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == '.' ||
+                 b == '/' || b == ':' || b == '_')
+            out += ch;
+        else
+            out += '%' + QByteArray::number(b >> 4, 16) + QByteArray::number(b & 15, 16);
+    }
+    return out;
+}
+
+QList<QByteArray> ServiceFixture::hits(const pugi::xml_document& xml)
+{
+    QList<QByteArray> out;
+    for (const pugi::xpath_node& node : xml.select_nodes("//entry"))
+        out.append(QByteArray(node.node().child("headword").text().get()) + '@' +
+                   node.node().child("dictionary_id").text().get());
+    return out;
+}
+
+QByteArray ServiceFixture::text(const pugi::xml_document& xml, const char* element)
+{
+    const pugi::xpath_node node = xml.select_node((std::string("//") + element).c_str());
+    return node ? QByteArray(node.node().text().get()) : QByteArray("<missing>");
+}
