@@ -194,7 +194,8 @@ void CMainFrame::ShowEntryForHit(int row)
     if (!m_view)
         return;
     const int d = m_api.GetDictionaryId(row, m_lastQuery);
-    GetDictionaryIcon(d);
+    if (d >= 0) // no hit, no dictionary: nothing to fetch
+        GetDictionaryIcon(m_ikone, d);
     m_view->ShowEntry(html);
     if (m_display.displayMode == ModeNormal)
         showCaption(m_api.GetDictionaryName(d) + QStringLiteral(" - ") + m_api.GetDictionaryAuthor(d),
@@ -208,7 +209,7 @@ QString CMainFrame::GetHitHeadword(int row)
 
 int CMainFrame::GetHitImage(int row)
 {
-    return iconIndex(m_api.GetDictionaryId(row, m_lastQuery));
+    return m_ikone.indexOf(m_api.GetDictionaryId(row, m_lastQuery));
 }
 
 int CMainFrame::ResetSearch(QString text)
@@ -223,9 +224,9 @@ int CMainFrame::ResetSearch(QString text)
 void CMainFrame::FillHitImageList(CInfiniteListView* list)
 {
     for (const CSlovar& dictionary : std::as_const(m_api.m_slovarji)) {
-        const int at = iconIndex(dictionary.id);
+        const int at = m_ikone.indexOf(dictionary.id);
         if (at >= 0)
-            list->AddDictionaryIcon(m_ikone.at(at).image);
+            list->AddDictionaryIcon(m_ikone.at(at).bitmap);
     }
 }
 
@@ -245,28 +246,13 @@ void CMainFrame::showCaption(const QString& text, const QString& tooltip)
     m_captionBar->SetText(text);
 }
 
-int CMainFrame::iconIndex(int dictionaryId) const
-{
-    for (int i = 0; i < m_ikone.size(); ++i) {
-        if (m_ikone.at(i).dictionaryId == dictionaryId)
-            return i;
-    }
-    return -1;
-}
-
-const QImage* CMainFrame::GetDictionaryIcon(int dictionaryId)
-{
-    const int at = iconIndex(dictionaryId);
-    return at >= 0 ? &m_ikone.at(at).image : nullptr;
-}
-
 // ---- filters
 
 void CMainFrame::InitDictionariesAndFilters()
 {
     const int n = m_api.LoadDictionaries();
     for (int i = 0; i < n; ++i)
-        GetDictionaryIcon(i < m_api.m_slovarji.size() ? m_api.m_slovarji.at(i).id : -1);
+        GetDictionaryIcon(m_ikone, i < m_api.m_slovarji.size() ? m_api.m_slovarji.at(i).id : -1);
     FillHitImageList(hitList());
     if (m_toolbar)
         FillFilterCombo(0);

@@ -4,6 +4,7 @@
 #include "displaystate.h"
 #include "editor/filtereditorhost.h"
 #include "hitsource.h"
+#include "iconcache.h"
 #include "stylesheetfile.h"
 
 #include <QImage>
@@ -17,13 +18,6 @@ class IskalnoOknoInSeznam;
 class MyCMFCCaptionBar;
 class MyToolbar;
 class VnosnoOknoIztocnica;
-
-// One cached dictionary icon; its index in the cache is the hit list's image index.
-struct CachedIcon
-{
-    int dictionaryId = 0;
-    QImage image;
-};
 
 // The program's one window. It owns the service client and everything that lives as long as
 // the process, runs the start-up dialogue with the service, and joins the search pane, the
@@ -82,7 +76,7 @@ public:
     CQuorbelView* entryView() const { return m_view; }
     CInfiniteListView* hitList() const;
     VnosnoOknoIztocnica* headwordBox() const;
-    const QList<CachedIcon>& icons() const { return m_ikone; }
+    const IconCache& icons() const { return m_ikone; }
 
     static QString HelpUrl();
 
@@ -96,11 +90,9 @@ private:
     void applyAlwaysOnTop(bool on);
     void onFilterChosen(int position);
     void onResizeSettled();
-    int iconIndex(int dictionaryId) const;
-    const QImage* GetDictionaryIcon(int dictionaryId);
     void showCaption(const QString& text, const QString& tooltip);
 
-    QList<CachedIcon> m_ikone;
+    IconCache m_ikone;
     DisplayState m_display;
     std::unique_ptr<StylesheetFile> m_stylesheet;
     int m_alwaysOnTop = 0;
