@@ -12,6 +12,7 @@
 #include <QTimer>
 
 class CInfiniteListView;
+class ClipboardMonitor;
 class CMyOutlookBar;
 class CQuorbelView;
 class IskalnoOknoInSeznam;
@@ -42,6 +43,8 @@ public:
     int ResetSearch(QString text);
     void FillHitImageList(CInfiniteListView* list);
     void ShowVersionPage();
+    // A text copied anywhere becomes the headword and is searched.
+    void SearchCopiedText(const QString& text);
 
     // Filter selection
     void InitDictionariesAndFilters();
@@ -69,6 +72,8 @@ public:
     QString lastQuery() const { return m_lastQuery; }
     int alwaysOnTop() const { return m_alwaysOnTop; }
     int checkClipboard() const { return m_checkClipboard; }
+    // A resize burst has not settled yet.
+    bool resizePending() const { return m_resizeSettle.isActive(); }
 
     MyToolbar* toolbar() const { return m_toolbar; }
     MyCMFCCaptionBar* captionBar() const { return m_captionBar; }
@@ -103,6 +108,7 @@ private:
     MyCMFCCaptionBar* m_captionBar = nullptr;
     IskalnoOknoInSeznam* m_searchPane = nullptr;
     CQuorbelView* m_view = nullptr;
+    ClipboardMonitor* m_clipboard = nullptr;
     // The query of the last search: rows, icons, entries and further pages all belong to it,
     // whatever has been typed into the box since.
     QString m_lastQuery;
