@@ -36,7 +36,16 @@ QString resultUrl(const QString& base, const char* path, const QString& query,
 
 QByteArray ToUtf8(const QString& text)
 {
-    QByteArray bytes = text.toUtf8();
+    // An unpaired surrogate becomes U+FFFD (Qt alone would write "?").
+    QString fixed = text;
+    for (qsizetype i = 0; i < fixed.size(); ++i) {
+        const QChar c = fixed.at(i);
+        if (c.isHighSurrogate() && i + 1 < fixed.size() && fixed.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            fixed[i] = QChar::ReplacementCharacter;
+    }
+    QByteArray bytes = fixed.toUtf8();
     // The text ends at its first NUL, as a C string would.
     const qsizetype nul = bytes.indexOf('\0');
     if (nul >= 0)

@@ -98,15 +98,30 @@ std::optional<std::string> queryText(const httplib::Request& request, httplib::R
     return text;
 }
 
-void addEntries(const Catalogue& catalogue, pugi::xml_node root, const ResultList::Orders& orders)
+// A page of hits is the hot path, so its answer is written directly rather than through a
+// document: <search_result><total>..</total><position>..</position><entry>..</entry>...
+std::string searchAnswer(const Catalogue& catalogue, size_t total, size_t position,
+                         const ResultList::Orders& orders)
 {
+    std::string out = "<?xml version=\"1.0\" encoding=\"utf-8\"?><search_result><total>";
+    out.reserve(out.size() + 160 * orders.size() + 64);
+    out += std::to_string(total);
+    out += "</total><position>";
+    out += std::to_string(position);
+    out += "</position>";
     for (const uint32_t order : orders) {
-        pugi::xml_node entry = root.append_child("entry");
-        XmlAnswer::addText(entry, "headword", catalogue.headword(order));
-        XmlAnswer::addNumber(entry, "dictionary_id", catalogue.dictionaryOf(order).info.id);
-        XmlAnswer::addNumber(entry, "entry_id", catalogue.entryId(order));
-        XmlAnswer::addNumber(entry, "order", order);
+        out += "<entry><headword>";
+        XmlAnswer::appendEscaped(out, catalogue.headword(order));
+        out += "</headword><dictionary_id>";
+        out += std::to_string(catalogue.dictionaryOf(order).info.id);
+        out += "</dictionary_id><entry_id>";
+        out += std::to_string(catalogue.entryId(order));
+        out += "</entry_id><order>";
+        out += std::to_string(order);
+        out += "</order></entry>";
     }
+    out += "</search_result>";
+    return out;
 }
 
 } // namespace
@@ -156,17 +171,28 @@ void DictionaryService::stop()
 void DictionaryService::installRoutes()
 {
     httplib::Server& server = *m_server;
+    // Answers go out in more than one write; without this the second waits for a delayed ACK.
+    server.set_tcp_nodelay(true);
     server.set_keep_alive_max_count(1000);
     server.set_read_timeout(10, 0);
     server.set_write_timeout(10, 0);
     server.set_payload_max_length(64 * 1024);
-    if (m_settings.latencyMs > 0) {
-        const int latency = m_settings.latencyMs;
-        server.set_pre_routing_handler([latency](const httplib::Request&, httplib::Response&) {
+    // The time spent on a request inside the service, without the network and without the
+    // added latency, goes out as X-Service-Time-Us (the benchmark reads it).
+    static thread_local std::chrono::steady_clock::time_point requestStart;
+    const int latency = m_settings.latencyMs;
+    server.set_pre_routing_handler([latency](const httplib::Request&, httplib::Response&) {
+        if (latency > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(latency));
-            return httplib::Server::HandlerResponse::Unhandled;
-        });
-    }
+        requestStart = std::chrono::steady_clock::now();
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    server.set_post_routing_handler([](const httplib::Request&, httplib::Response& response) {
+        const auto spent = std::chrono::steady_clock::now() - requestStart;
+        response.set_header(
+            "X-Service-Time-Us",
+            std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(spent).count()));
+    });
     server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
         if (response.body.empty())
             response.set_content(XmlAnswer::error(response.status, response.status == 404
@@ -285,12 +311,10 @@ void DictionaryService::search(const httplib::Request& request, httplib::Respons
         position = *start < 0 ? 0
                               : list.rankOf(static_cast<uint32_t>(std::min<long long>(
                                     *start + 1, static_cast<long long>(m_catalogue.entryCount()))));
-    XmlAnswer xml("search_result");
-    XmlAnswer::addNumber(xml.root(), "total", static_cast<long long>(list.total()));
-    XmlAnswer::addNumber(xml.root(), "position", static_cast<long long>(position));
-    addEntries(m_catalogue, xml.root(),
-               list.page(position, static_cast<size_t>(std::min<long long>(*rows, pageRowsLimit))));
-    answer(response, xml);
+    const ResultList::Orders page =
+        list.page(position, static_cast<size_t>(std::min<long long>(*rows, pageRowsLimit)));
+    response.status = 200;
+    response.set_content(searchAnswer(m_catalogue, list.total(), position, page), xmlType);
 }
 
 void DictionaryService::entryIndex(const httplib::Request& request, httplib::Response& response) const

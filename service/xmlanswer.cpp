@@ -1,7 +1,5 @@
 #include "xmlanswer.h"
 
-#include <sstream>
-
 XmlAnswer::XmlAnswer(const char* rootName)
 {
     pugi::xml_node declaration = m_document.append_child(pugi::node_declaration);
@@ -25,9 +23,35 @@ pugi::xml_node XmlAnswer::addNumber(pugi::xml_node parent, const char* name, lon
 
 std::string XmlAnswer::toString() const
 {
-    std::ostringstream out;
-    m_document.save(out, "", pugi::format_raw, pugi::encoding_utf8);
-    return out.str();
+    struct StringWriter : pugi::xml_writer
+    {
+        std::string text;
+        void write(const void* data, size_t size) override
+        {
+            text.append(static_cast<const char*>(data), size);
+        }
+    } writer;
+    m_document.save(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    return std::move(writer.text);
+}
+
+void XmlAnswer::appendEscaped(std::string& out, std::string_view text)
+{
+    for (const char ch : text) {
+        switch (ch) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out += ch;
+        }
+    }
 }
 
 std::string XmlAnswer::error(int status, std::string_view message)

@@ -17,6 +17,10 @@ public:
     static pugi::xml_node addNumber(pugi::xml_node parent, const char* name, long long value);
     std::string toString() const;
 
+    // Appends text escaped for XML character data; the text must already be valid UTF-8
+    // without forbidden control characters (see utf8text::sanitized).
+    static void appendEscaped(std::string& out, std::string_view text);
+
     // <error><status>N</status><message>...</message></error>
     static std::string error(int status, std::string_view message);
 

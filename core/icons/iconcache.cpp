@@ -67,12 +67,17 @@ QImage GetDictionaryIcon(IconCache& cache, int dictionaryId)
     if (!cached.isNull())
         return cached;
 
+    if (!cache.mayDownload())
+        return IconCache::fallbackIcon();
+
     HttpRequest request;
     request.url = dictionaryIconUrl(cache.baseUrl(), dictionaryId);
     request.maxBytes = IconCache::maxIconBytes; // read as it arrives, whatever Content-Length says
     const HttpResult result = HttpClient::get(request);
-    if (!result.answered())
+    if (!result.answered()) {
+        cache.noteUnreachable();
         return IconCache::fallbackIcon();
+    }
 
     CIkona record;
     record.dictionaryId = dictionaryId;

@@ -4,6 +4,7 @@
 #include "cikona.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QList>
 #include <QString>
@@ -27,6 +28,14 @@ public:
     QImage icon(int dictionaryId) const;
     void append(const CIkona& record) { m_records.append(record); }
 
+    // After a download that could not reach the service, further downloads wait this
+    // long, so that painting rows never stalls again and again on a dead service.
+    static constexpr int defaultRetryDelayMs = 30000;
+    void setRetryDelayMs(int ms) { m_retryDelayMs = ms; }
+    int retryDelayMs() const { return m_retryDelayMs; }
+    bool mayDownload() const { return m_retryAfter.hasExpired(); }
+    void noteUnreachable() { m_retryAfter.setRemainingTime(m_retryDelayMs); }
+
     // The 16 x 16 picture shown for every icon that cannot be had.
     static QImage fallbackIcon();
     // The picture in bytes (any format Qt reads), or the fallback when they do not decode.
@@ -35,10 +44,13 @@ public:
 private:
     QString m_baseUrl;
     QList<CIkona> m_records;
+    int m_retryDelayMs = defaultRetryDelayMs;
+    QDeadlineTimer m_retryAfter{0};
 };
 
 // The icon of a dictionary: from the cache, else downloaded once, decoded and cached.
 // An answer that is not a picture caches the fallback; when the service cannot be
-// reached the fallback is returned and nothing is cached, so a later call tries again.
+// reached the fallback is returned and nothing is cached, so a later call (once the
+// cache's retry delay has passed) tries again.
 // Never a null image.
 QImage GetDictionaryIcon(IconCache& cache, int dictionaryId);

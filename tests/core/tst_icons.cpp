@@ -143,9 +143,19 @@ void TestIcons::unreachableIsNotCached()
 
     QVERIFY(isFallback(GetDictionaryIcon(cache, 70)));
     QCOMPARE(cache.count(), 0);
+    const int requests = iconRequests();
 
-    // Once the service answers, the next call downloads and keeps the real icon.
+    // Until the retry delay has passed, no icon is asked for: a dead service must not
+    // stall every repaint.
     m_server->setHandler(QStringLiteral("/1.0/dictionary/icon"), iconFor);
+    QVERIFY(isFallback(GetDictionaryIcon(cache, 70)));
+    QVERIFY(isFallback(GetDictionaryIcon(cache, 58)));
+    QCOMPARE(iconRequests(), requests);
+    QCOMPARE(cache.count(), 0);
+
+    // Afterwards the next call downloads and keeps the real icon.
+    cache.setRetryDelayMs(0);
+    cache.noteUnreachable();
     IconCache working(m_server->baseUrl());
     IconCache& retry = serviceDown ? working : cache;
     QCOMPARE(GetDictionaryIcon(retry, 70).pixelColor(0, 0), QColor::fromRgb(70, 185, 40));

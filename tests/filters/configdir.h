@@ -1,32 +1,18 @@
 #pragma once
 
+#include "tempconfig.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QString>
-#include <QTemporaryDir>
 
-// A fresh XDG_CONFIG_HOME for one test, restored afterwards, with the settings file's
-// path and raw access to its bytes.
+// A fresh XDG_CONFIG_HOME for one test, with the settings file's path and raw access to
+// its bytes.
 class ConfigDir
 {
 public:
-    ConfigDir()
-        : m_previous(qgetenv("XDG_CONFIG_HOME")), m_hadPrevious(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
-    {
-        qputenv("XDG_CONFIG_HOME", m_dir.path().toLocal8Bit());
-    }
-    ~ConfigDir()
-    {
-        if (m_hadPrevious)
-            qputenv("XDG_CONFIG_HOME", m_previous);
-        else
-            qunsetenv("XDG_CONFIG_HOME");
-    }
-    ConfigDir(const ConfigDir&) = delete;
-    ConfigDir& operator=(const ConfigDir&) = delete;
-
-    QString dir() const { return m_dir.path(); }
+    QString dir() const { return m_config.dir(); }
     QString storePath() const { return dir() + QStringLiteral("/Dravik/Verbolix.conf"); }
 
     // Writes the settings file as another program (or a hand edit) would leave it.
@@ -43,7 +29,5 @@ public:
     }
 
 private:
-    QTemporaryDir m_dir;
-    QByteArray m_previous;
-    bool m_hadPrevious = false;
+    TempConfig m_config;
 };

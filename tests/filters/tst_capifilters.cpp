@@ -103,6 +103,7 @@ private slots:
     void allDictionariesCannotBeDeleted();
     void twoApisSaveAlternately();
     void saveAsSkipsAnIdStillListed();
+    void newDictionaryListRebuildsFilters();
 
 private:
     std::unique_ptr<ConfigDir> m_config;
@@ -437,6 +438,20 @@ void TestCApiFilters::saveAsSkipsAnIdStillListed()
     QCOMPARE(describe(m_api.m_sheme.last()), QStringLiteral("nov|4|,58,|-"));
     QCOMPARE(keysInStore(), (QList<int>{1, 2, 4}));
     QCOMPARE(FilterKeys().name(4), QStringLiteral("nov"));
+}
+
+void TestCApiFilters::newDictionaryListRebuildsFilters()
+{
+    m_api.SetDictionaries({dictionary(9), dictionary(170)});
+    QCOMPARE(idsOf(m_api.m_sheme), (QList<int>{0, 1, 2}));
+    QCOMPARE(m_api.GetFilter(0).dictionaries, QStringLiteral(",9,170,"));
+
+    m_api.SetFilter(1, QString(), QStringLiteral(",170,"));
+    m_api.SetDictionaries(someDictionaries());
+    QCOMPARE(idsOf(m_api.m_sheme), (QList<int>{0, 1, 2}));
+    QCOMPARE(describe(m_api.GetFilter(0)), QStringLiteral("Vsi slovarji|0|,70,58,3,|-"));
+    QCOMPARE(describe(m_api.GetFilter(1)), QStringLiteral("Začasni filter|1|,170,|temporary"));
+    QCOMPARE(keysInStore(), (QList<int>{1, 2}));
 }
 
 QTEST_GUILESS_MAIN(TestCApiFilters)

@@ -34,11 +34,11 @@ const QByteArray config =
     "}";
 
 // Every headword of the fixture in the service's order ("*", all dictionaries).
-const Hits everything = {"abc@12",   "cesta@70",     "čaj@70",    "čas@58",  "ćevap@70",
-                         "dan@70",   "ena@70",       "élan@70",   "fant@70", "kocka@58",
-                         "lipa@70",  "Ljubljana@70", "miza@70",   "Miza@70", "miza@58",
-                         "mizar@70", "mizar@58",     "mizica@58", "sol@70",  "šola@70",
-                         "toplo@70", "xyz@12",       "zebra@58",  "zima@70", "žaba@70"};
+const Hits everything = {"abc@12",     "cesta@70", "čaj@70",  "čas@58",   "ćevap@70", "dan@70",
+                         "ena@70",     "élan@70",  "fant@70", "kocka@58", "lipa@70",  "Ljubljana@70",
+                         "miza@70",    "Miza@70",  "miza@58", "mizar@70", "mizar@58", "mizica@58",
+                         "R&B <x>@12", "sol@70",   "šola@70", "toplo@70", "xyz@12",   "zebra@58",
+                         "zima@70",    "žaba@70"};
 
 QByteArray searchTarget(const QByteArray& query, const QList<int>& dictionaries, int start, int rows = 200,
                         const char* path = "/1.0/search")
@@ -111,7 +111,8 @@ private slots:
                              {text("miza", "Tisch"), text("mizica", "Tischlein"), text("čas", "Zeit"),
                               text("kocka", "Würfel"), text("zebra", "Zebra"), text("mizar", "Tischler")},
                              true);
-        m_service.writeDictd(QStringLiteral("tretji"), {text("abc", "letters"), text("xyz", "more letters")});
+        m_service.writeDictd(QStringLiteral("tretji"), {text("abc", "letters"), text("xyz", "more letters"),
+                                                        text("R&B <x>", "markup in a headword")});
         // A real 1 x 1 PNG as the configured icon of dictionary 70.
         m_iconBytes = QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8B"
                                              "QDwAEhQGAhKmMIQAAAABJRU5ErkJggg==");
@@ -182,7 +183,7 @@ private slots:
             << QByteArray("mi") << QList<int>{58, 58} << Hits{"miza@58", "mizar@58", "mizica@58"};
         QTest::newRow("unknown dictionary selects nothing") << QByteArray("%2a") << QList<int>{999} << Hits{};
         QTest::newRow("unknown dictionary is left out")
-            << QByteArray("%2a") << QList<int>{999, 12} << Hits{"abc@12", "xyz@12"};
+            << QByteArray("%2a") << QList<int>{999, 12} << Hits{"abc@12", "R&B <x>@12", "xyz@12"};
         QTest::newRow("pattern in one dictionary")
             << QByteArray("mi%3fa") << QList<int>{58} << Hits{"miza@58"};
         QTest::newRow("nothing matches") << QByteArray("qq") << QList<int>() << Hits{};
@@ -210,12 +211,12 @@ private slots:
     void searchStartIsAListPosition()
     {
         const auto answer = m_service.get(searchTarget("%2a", {}, 10, 3));
-        QCOMPARE(ServiceFixture::text(answer->xml, "total"), QByteArray("25"));
+        QCOMPARE(ServiceFixture::text(answer->xml, "total"), QByteArray("26"));
         QCOMPARE(ServiceFixture::hits(answer->xml), everything.mid(10, 3));
 
-        const auto past = m_service.get(searchTarget("%2a", {}, 25));
+        const auto past = m_service.get(searchTarget("%2a", {}, 26));
         QCOMPARE(past->status, 200);
-        QCOMPARE(ServiceFixture::text(past->xml, "total"), QByteArray("25"));
+        QCOMPARE(ServiceFixture::text(past->xml, "total"), QByteArray("26"));
         QVERIFY(ServiceFixture::hits(past->xml).isEmpty());
     }
 
@@ -302,7 +303,7 @@ private slots:
     {
         const auto answer = m_service.get(searchTarget("%2a", {}, 0, 0));
         QCOMPARE(answer->status, 200);
-        QCOMPARE(ServiceFixture::text(answer->xml, "total"), QByteArray("25"));
+        QCOMPARE(ServiceFixture::text(answer->xml, "total"), QByteArray("26"));
         QVERIFY(ServiceFixture::hits(answer->xml).isEmpty());
     }
 
@@ -531,6 +532,51 @@ private slots:
         QCOMPARE(answer->status, 400);
         QCOMPARE(ServiceFixture::text(answer->xml, "status"), QByteArray("400"));
         QVERIFY(!ServiceFixture::text(answer->xml, "message").isEmpty());
+    }
+
+    void hostileRequests_data()
+    {
+        QTest::addColumn<QByteArray>("target");
+        const QByteArray k = "licenceKey=" + ServiceFixture::key;
+        QByteArray manyDictionaries = "/1.0/search?" + k + "&query=%2a&start=0";
+        for (int i = 0; i < 700; ++i)
+            manyDictionaries += "&dictionaryId=" + QByteArray::number(i);
+        QTest::newRow("700 dictionary ids") << manyDictionaries;
+        QTest::newRow("request line over 8 KiB")
+            << QByteArray("/1.0/search?" + k + "&query=" + QByteArray(9000, 'a'));
+        QTest::newRow("truncated escape") << QByteArray("/1.0/search?" + k + "&query=%c&start=0");
+        QTest::newRow("escape of a NUL in the key")
+            << QByteArray("/1.0/search?licenceKey=%00&query=a&start=0");
+        QTest::newRow("largest rows")
+            << QByteArray("/1.0/search?" + k + "&query=%2a&start=0&rows=2147483647");
+        QTest::newRow("largest start") << QByteArray("/1.0/search?" + k + "&query=%2a&start=2147483647");
+        QTest::newRow("entries after the largest order")
+            << QByteArray("/1.0/search/entries-after?" + k + "&query=%2a&start=2147483647");
+        QTest::newRow("entries after the smallest order")
+            << QByteArray("/1.0/search/entries-after?" + k + "&query=%2a&start=-2147483648");
+        QTest::newRow("stars only") << QByteArray("/1.0/search?" + k + "&query=" + QByteArray(200, '*') +
+                                                  "&start=0");
+        QTest::newRow("alternating wildcards")
+            << QByteArray("/1.0/search?" + k + "&query=" + QByteArray("%2a%3f").repeated(120) + "&start=0");
+        QTest::newRow("pattern headword")
+            << QByteArray("/1.0/search/entry-index?" + k + "&headword=" + QByteArray("%3f%2a").repeated(120));
+        QTest::newRow("many parameters")
+            << QByteArray("/1.0/dictionary/list?" + k + QByteArray("&x=1").repeated(1500));
+        QTest::newRow("no query string at all") << QByteArray("/1.0/search");
+        QTest::newRow("path traversal") << QByteArray("/1.0/../../etc/passwd");
+    }
+
+    // Whatever arrives, the service answers (200, 4xx) and goes on answering.
+    void hostileRequests()
+    {
+        QFETCH(QByteArray, target);
+        const auto answer = m_service.get(target);
+        QVERIFY2(answer->status == 200 || (answer->status >= 400 && answer->status < 500),
+                 qPrintable(QString::number(answer->status)));
+        if (answer->status == 200)
+            QVERIFY(answer->xml.document_element());
+        const auto after = m_service.get("/1.0/dictionary/list?licenceKey=" + ServiceFixture::key);
+        QCOMPARE(after->status, 200);
     }
 
     void unknownAddress()

@@ -1,0 +1,45 @@
+#include "clipboardmonitor.h"
+
+#include "settings.h"
+
+#include <QGuiApplication>
+#include <QMimeData>
+#include <climits>
+
+ClipboardMonitor::ClipboardMonitor(QClipboard* clipboard, QObject* parent)
+    : QObject(parent), m_clipboard(clipboard ? clipboard : QGuiApplication::clipboard()),
+      m_ignoreRepeats(QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+{
+    if (m_clipboard)
+        connect(m_clipboard, &QClipboard::changed, this, &ClipboardMonitor::onChanged);
+}
+
+int ClipboardMonitor::toggle()
+{
+    // In 64 bits: a stored value as low as INT_MIN must not overflow.
+    m_checkClipboard = int(qBound(qint64(INT_MIN), 1 - qint64(m_checkClipboard), qint64(INT_MAX)));
+    Settings::Write(Setting::CheckClipboard, m_checkClipboard);
+    return m_checkClipboard;
+}
+
+void ClipboardMonitor::onChanged(QClipboard::Mode mode)
+{
+    // Only what is copied; the X11 primary selection changes with every mouse selection.
+    if (mode == QClipboard::Clipboard)
+        checkNow();
+}
+
+void ClipboardMonitor::checkNow()
+{
+    if (!m_clipboard)
+        return;
+    const QMimeData* data = m_clipboard->mimeData(QClipboard::Clipboard);
+    const QString text = data && data->hasText() ? data->text().trimmed() : QString();
+    // Remembered while monitoring is off too, so that turning it on later does not take a
+    // hand-over of the old text for a copy.
+    const bool repeat = text == m_lastText;
+    m_lastText = text;
+    if (!isEnabled() || text.isEmpty() || (repeat && m_ignoreRepeats))
+        return;
+    emit textCopied(text);
+}

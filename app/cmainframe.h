@@ -1,0 +1,120 @@
+#pragma once
+
+#include "capi.h"
+#include "displaystate.h"
+#include "editor/filtereditorhost.h"
+#include "hitsource.h"
+#include "stylesheetfile.h"
+
+#include <QImage>
+#include <QMainWindow>
+#include <QTimer>
+
+class CInfiniteListView;
+class CMyOutlookBar;
+class CQuorbelView;
+class IskalnoOknoInSeznam;
+class MyCMFCCaptionBar;
+class MyToolbar;
+class VnosnoOknoIztocnica;
+
+// One cached dictionary icon; its index in the cache is the hit list's image index.
+struct CachedIcon
+{
+    int dictionaryId = 0;
+    QImage image;
+};
+
+// The program's one window. It owns the service client and everything that lives as long as
+// the process, runs the start-up dialogue with the service, and joins the search pane, the
+// hit list, the entry view and the bars into the road of one search.
+class CMainFrame : public QMainWindow, public HitSource, public FilterEditorHost
+{
+    Q_OBJECT
+public:
+    explicit CMainFrame(QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Builds the window and runs the start-up requests and the first search. 0 on success;
+    // otherwise the exit code the process ends with.
+    int Create();
+
+    // Search glue
+    int RunSearch(QString text);
+    int GoToHeadword();
+    void ShowEntryForHit(int row);
+    QString GetHitHeadword(int row) override;
+    int GetHitImage(int row) override;
+    int ResetSearch(QString text);
+    void FillHitImageList(CInfiniteListView* list);
+    void ShowVersionPage();
+
+    // Filter selection
+    void InitDictionariesAndFilters();
+    void FillFilterCombo(int id) override;
+    void ApplyFilter(int position);
+    void ChooseFilterByKey(int key);
+    void EditFilters();
+
+    // FilterEditorHost
+    CApi& Api() override { return m_api; }
+    QString GetQueryText() const override;
+    void BlankEntryView() override;
+    void SelectFilterComboItem(int position) override;
+    void ShowNewSearchResult(int count) override;
+
+    // Window commands
+    void ToggleAlwaysOnTop();
+    void ToggleCheckClipboard();
+    void OpenHelp();
+    void OpenWebsite();
+
+    int displayMode() const { return m_display.displayMode; }
+    DisplayState& display() { return m_display; }
+    QString stylesheetPath() const { return m_display.stylesheetPath; }
+    QString lastQuery() const { return m_lastQuery; }
+    int alwaysOnTop() const { return m_alwaysOnTop; }
+    int checkClipboard() const { return m_checkClipboard; }
+
+    MyToolbar* toolbar() const { return m_toolbar; }
+    MyCMFCCaptionBar* captionBar() const { return m_captionBar; }
+    IskalnoOknoInSeznam* searchPane() const { return m_searchPane; }
+    CQuorbelView* entryView() const { return m_view; }
+    CInfiniteListView* hitList() const;
+    VnosnoOknoIztocnica* headwordBox() const;
+    const QList<CachedIcon>& icons() const { return m_ikone; }
+
+    static QString HelpUrl();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    bool handleKey(QKeyEvent* event, bool press);
+    void moveFocusWithTab();
+    void applyAlwaysOnTop(bool on);
+    void onFilterChosen(int position);
+    void onResizeSettled();
+    int iconIndex(int dictionaryId) const;
+    const QImage* GetDictionaryIcon(int dictionaryId);
+    void showCaption(const QString& text, const QString& tooltip);
+
+    QList<CachedIcon> m_ikone;
+    DisplayState m_display;
+    std::unique_ptr<StylesheetFile> m_stylesheet;
+    int m_alwaysOnTop = 0;
+    int m_checkClipboard = 0;
+    CApi m_api;
+    MyToolbar* m_toolbar = nullptr;
+    CMyOutlookBar* m_navigationPane = nullptr;
+    MyCMFCCaptionBar* m_captionBar = nullptr;
+    IskalnoOknoInSeznam* m_searchPane = nullptr;
+    CQuorbelView* m_view = nullptr;
+    // The query of the last search: rows, icons, entries and further pages all belong to it,
+    // whatever has been typed into the box since.
+    QString m_lastQuery;
+    QTimer m_resizeSettle;
+    int m_heightBeforeResize = -1;
+    bool m_created = false;
+};

@@ -1,0 +1,57 @@
+#include "mycmfccaptionbar.h"
+
+#include "cellfont.h"
+
+#include <QPainter>
+
+MyCMFCCaptionBar::MyCMFCCaptionBar(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("captionBar"));
+    setFixedHeight(30);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void MyCMFCCaptionBar::SetText(const QString& text)
+{
+    m_text = text;
+    update();
+}
+
+void MyCMFCCaptionBar::SetButtonToolTip(const QString& title, const QString& description)
+{
+    m_tipTitle = title;
+    setToolTip(description.isEmpty() || title.isEmpty()
+                   ? title
+                   : QStringLiteral("<b>") + title.toHtmlEscaped() + QStringLiteral("</b><br/>") +
+                         description.toHtmlEscaped());
+}
+
+void MyCMFCCaptionBar::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(222, 222, 222));
+    if (m_text.isEmpty())
+        return;
+
+    const QString separator = QStringLiteral(" - ");
+    const qsizetype at = m_text.indexOf(separator);
+    const QString left = at < 0 ? m_text : m_text.left(at);
+    const QString right = at < 0 ? QString() : m_text.mid(at + separator.size());
+
+    const QFont leftFont = CellFont(QStringLiteral("Tahoma"), 22);
+    const QFont rightFont = CellFont(QStringLiteral("Tahoma"), 18);
+    const QFontMetrics leftMetrics(leftFont), rightMetrics(rightFont);
+    const int leftWidth = leftMetrics.horizontalAdvance(left);
+    const int leftHeight = leftMetrics.height(), rightHeight = rightMetrics.height();
+    const int top = (height() - leftHeight) / 2;
+
+    painter.setFont(leftFont);
+    painter.setPen(QColor(249, 104, 30));
+    painter.drawText(QRect(10, top, leftWidth + 1, leftHeight), Qt::AlignLeft | Qt::AlignTop, left);
+    if (!right.isEmpty()) {
+        painter.setFont(rightFont);
+        painter.setPen(QColor(144, 144, 144));
+        painter.drawText(QRect(leftWidth + 20, top + leftHeight - rightHeight, width(), rightHeight),
+                         Qt::AlignLeft | Qt::AlignTop, right);
+    }
+}

@@ -1,0 +1,67 @@
+#include "mytoolbar.h"
+
+#include <QComboBox>
+#include <QIcon>
+
+MyToolbar::MyToolbar(const QString& websiteHost, QWidget* parent)
+    : QToolBar(parent), m_websiteHost(websiteHost)
+{
+    setObjectName(QStringLiteral("toolbar"));
+    setWindowTitle(QStringLiteral("Orodna vrstica"));
+    setMovable(false);
+    setFloatable(false);
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    setIconSize(QSize(28, 28));
+    setToolButtonStyle(Qt::ToolButtonIconOnly);
+}
+
+QString MyToolbar::ToolTip(const QString& title, const QString& description)
+{
+    return QStringLiteral("<p style='white-space:normal; width:200px'><b>") + title.toHtmlEscaped() +
+           QStringLiteral("</b><br/>") + description.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
+QAction* MyToolbar::makeAction(const QString& icon, const QString& title, const QString& description,
+                               const QString& name, bool checkable)
+{
+    auto* action = new QAction(QIcon(icon), title, this);
+    action->setObjectName(name);
+    action->setToolTip(ToolTip(title, description));
+    action->setCheckable(checkable);
+    addAction(action);
+    return action;
+}
+
+void MyToolbar::InitButtons()
+{
+    clear();
+    m_combo = new QComboBox(this);
+    m_combo->setObjectName(QStringLiteral("filterCombo"));
+    m_combo->setEditable(false);
+    m_combo->setFixedWidth(150);
+    m_combo->setToolTip(ToolTip(QStringLiteral("Z izbiro filtra slovarjev iščite le po izbranih slovarjih."),
+                                QStringLiteral("Izbiranje filtra")));
+    addWidget(m_combo);
+
+    m_editor = makeAction(QStringLiteral(":/icons/filters.svg"), QStringLiteral("Urejanje filtrov slovarjev"),
+                          QStringLiteral("Prilagodite in poenostavite iskanje. Ustvarite različne filtre z "
+                                         "različnimi slovarji, po katerih želite iskati."),
+                          QStringLiteral("filterEditor"), false);
+    addSeparator();
+    m_onTop =
+        makeAction(QStringLiteral(":/icons/ontop.svg"), QStringLiteral("Vedno na vrhu"),
+                   QStringLiteral("Izberite, če želite, da bo program Verbolix vedno na vrhu nad ostalimi "
+                                  "okni."),
+                   QStringLiteral("alwaysOnTop"), true);
+    m_clipboard = makeAction(QStringLiteral(":/icons/clipboard.svg"), QStringLiteral("Spremljaj odložišče"),
+                             QStringLiteral("Če v poljubnem programu sprožite kopiranje besede, se ta beseda "
+                                            "samodejno preko odložišča vpiše v iskalno polje Verbolix."),
+                             QStringLiteral("checkClipboard"), true);
+    addSeparator();
+    m_help = makeAction(QStringLiteral(":/icons/help.svg"), QStringLiteral("Pomoč"),
+                        QStringLiteral("Prikaže okno s pomočjo za uporabo programa."), QStringLiteral("help"),
+                        false);
+    m_website = makeAction(QStringLiteral(":/icons/website.svg"), QStringLiteral("Verbolix"),
+                           QStringLiteral("Odpre stran ") + m_websiteHost + QStringLiteral("."),
+                           QStringLiteral("website"), false);
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QToolBar>
+
+class QComboBox;
+
+// The fixed toolbar: the filter combo, the filter editor, always on top, clipboard
+// monitoring, help and the website.
+class MyToolbar : public QToolBar
+{
+    Q_OBJECT
+public:
+    explicit MyToolbar(const QString& websiteHost, QWidget* parent = nullptr);
+
+    // Builds the button set in its fixed order.
+    void InitButtons();
+
+    QComboBox* filterCombo() const { return m_combo; }
+    QAction* filterEditorAction() const { return m_editor; }
+    QAction* alwaysOnTopAction() const { return m_onTop; }
+    QAction* clipboardAction() const { return m_clipboard; }
+    QAction* helpAction() const { return m_help; }
+    QAction* websiteAction() const { return m_website; }
+
+    // A tooltip with a bold title over its description.
+    static QString ToolTip(const QString& title, const QString& description);
+
+private:
+    QAction* makeAction(const QString& icon, const QString& title, const QString& description,
+                        const QString& name, bool checkable);
+
+    QString m_websiteHost;
+    QComboBox* m_combo = nullptr;
+    QAction* m_editor = nullptr;
+    QAction* m_onTop = nullptr;
+    QAction* m_clipboard = nullptr;
+    QAction* m_help = nullptr;
+    QAction* m_website = nullptr;
+};

@@ -1,0 +1,19 @@
+#include "editfilters.h"
+
+#include "capi.h"
+#include "cmydalogslovarji.h"
+#include "filtereditorhost.h"
+
+void EditFilters(FilterEditorHost& host, QWidget* parent)
+{
+    {
+        // Every way out of the editor has already updated the filters, the selection, the
+        // filter combo and the stored current filter.
+        CMyDalogSlovarji dialog(host, parent);
+        dialog.exec();
+    }
+    host.BlankEntryView();
+    const QString query = host.GetQueryText();
+    const int count = host.Api().NewSearch(query);
+    host.ShowNewSearchResult(count);
+}

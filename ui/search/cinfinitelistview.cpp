@@ -1,0 +1,143 @@
+#include "cinfinitelistview.h"
+
+#include "displaystate.h"
+#include "hitdelegate.h"
+#include "hitlistmodel.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <climits>
+
+namespace {
+// The view keeps a few bytes of layout per row: a server-sent total far beyond what anyone
+// scrolls through must not turn into an allocation of that size.
+constexpr int rowLimit = 5'000'000;
+} // namespace
+
+CInfiniteListView::CInfiniteListView(QWidget* parent)
+    : QListView(parent), m_model(new HitListModel(this)), m_delegate(new HitDelegate(this))
+{
+    setUniformItemSizes(true);
+    setItemDelegate(m_delegate);
+    setModel(m_model);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setTextElideMode(Qt::ElideNone);
+    setFrameShape(QFrame::NoFrame);
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Base, Qt::white);
+    setPalette(p);
+}
+
+void CInfiniteListView::setHitSource(HitSource* source)
+{
+    m_model->setSource(source);
+}
+
+int CInfiniteListView::maxRows() const
+{
+    return qMin(rowLimit, INT_MAX / qMax(1, m_delegate->rowHeight()) - 1);
+}
+
+void CInfiniteListView::SetHitCount(int count)
+{
+    m_model->setHitCount(count, maxRows());
+}
+
+int CInfiniteListView::hitCount() const
+{
+    return m_model->rowCount();
+}
+
+int CInfiniteListView::topRow() const
+{
+    const QModelIndex top = indexAt(QPoint(1, 1));
+    return top.isValid() ? top.row() : 0;
+}
+
+int CInfiniteListView::selectionMark() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+void CInfiniteListView::SelectHit(int row)
+{
+    const QModelIndex index = m_model->index(row, 0);
+    m_selectingFromCode = true;
+    selectionModel()->clearSelection();
+    if (index.isValid())
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    m_selectingFromCode = false;
+
+    if (m_display && m_display->displayMode != ModeStarting) {
+        m_display->displayMode = ModeNormal;
+        emit entryRequested(row);
+    }
+    if (index.isValid())
+        scrollTo(index, QAbstractItemView::PositionAtTop);
+}
+
+void CInfiniteListView::AddDictionaryIcon(const QImage& image)
+{
+    m_delegate->addImage(image);
+    viewport()->update();
+}
+
+bool CInfiniteListView::isScrollKey(int key)
+{
+    return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown;
+}
+
+void CInfiniteListView::keyPressEvent(QKeyEvent* event)
+{
+    if (isScrollKey(event->key()) && !event->isAutoRepeat())
+        ++m_scrollKeysHeld;
+    QListView::keyPressEvent(event);
+}
+
+void CInfiniteListView::keyReleaseEvent(QKeyEvent* event)
+{
+    if (isScrollKey(event->key()) && !event->isAutoRepeat()) {
+        m_scrollKeysHeld = qMax(0, m_scrollKeysHeld - 1);
+        if (m_display)
+            m_display->displayMode = ModeNormal;
+        emit entryRequested(selectionMark());
+    }
+    QListView::keyReleaseEvent(event);
+}
+
+void CInfiniteListView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QListView::currentChanged(current, previous);
+    if (m_selectingFromCode || !current.isValid() || m_scrollKeysHeld > 0)
+        return;
+    if (m_display && m_display->displayMode == ModeStarting) {
+        selectionModel()->select(m_model->index(0, 0), QItemSelectionModel::Deselect);
+        return;
+    }
+    if (m_display)
+        m_display->displayMode = ModeNormal;
+    emit entryRequested(current.row());
+}
+
+void CInfiniteListView::focusInEvent(QFocusEvent* event)
+{
+    QListView::focusInEvent(event);
+    viewport()->update(); // the selected row switches between highlight and dotted outline
+}
+
+void CInfiniteListView::focusOutEvent(QFocusEvent* event)
+{
+    QListView::focusOutEvent(event);
+    viewport()->update();
+}
+
+void CInfiniteListView::contextMenuEvent(QContextMenuEvent* event)
+{
+    event->accept();
+}

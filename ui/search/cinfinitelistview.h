@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QListView>
+
+struct DisplayState;
+class HitDelegate;
+class HitListModel;
+class HitSource;
+
+// The hit list: a virtual list whose row count is the number of hits of the current search.
+// Rows are drawn from the HitSource as they become visible. Selecting a row asks for its
+// entry at once, except while Up, Down, Page Up or Page Down is held: then the entry of the
+// selection mark is asked for once, on the key's release.
+class CInfiniteListView : public QListView
+{
+    Q_OBJECT
+public:
+    explicit CInfiniteListView(QWidget* parent = nullptr);
+
+    void setHitSource(HitSource* source);
+    void setDisplayState(DisplayState* state) { m_display = state; }
+
+    // Deletes every row and gives the list count rows (clamped to what the view can lay out).
+    void SetHitCount(int count);
+    int hitCount() const;
+    int maxRows() const;
+
+    // Selects row (focus and selection mark) and scrolls it to the top as far as the list
+    // scrolls; shows its entry unless the program is starting.
+    void SelectHit(int row);
+    // Appends one image to the list's images; image i is the i-th call's.
+    void AddDictionaryIcon(const QImage& image);
+    int topRow() const;
+    int selectionMark() const;
+
+    HitListModel* hitModel() const { return m_model; }
+    HitDelegate* hitDelegate() const { return m_delegate; }
+
+signals:
+    // The main window fetches and shows the entry of this row.
+    void entryRequested(int row);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    static bool isScrollKey(int key);
+
+    HitListModel* m_model;
+    HitDelegate* m_delegate;
+    DisplayState* m_display = nullptr;
+    bool m_selectingFromCode = false;
+    int m_scrollKeysHeld = 0;
+};

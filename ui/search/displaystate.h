@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// What the entry view is showing and whether the program is still starting.
+enum DisplayMode
+{
+    ModeNormal = 1,    // entries are shown
+    ModeStarting = 2,  // the main window is being built; selecting rows shows nothing
+    ModeStartPage = 5, // the server's welcome page is shown; entries are ignored until the user acts
+};
+
+// The main window's fields that the entry view, the hit list and the headword box read and
+// write. The main window owns it; the widgets hold a pointer.
+struct DisplayState
+{
+    int displayMode = ModeStarting;
+    QString startPageUrl;
+    QString stylesheetPath; // absolute path of the stylesheet file; empty when none was written
+};

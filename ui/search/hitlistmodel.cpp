@@ -1,0 +1,33 @@
+#include "hitlistmodel.h"
+
+#include "hitsource.h"
+
+HitListModel::HitListModel(QObject* parent) : QAbstractListModel(parent)
+{
+}
+
+void HitListModel::setHitCount(int count, int maxRows)
+{
+    beginResetModel();
+    m_count = qBound(0, count, maxRows);
+    endResetModel();
+}
+
+int HitListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_count;
+}
+
+QVariant HitListModel::data(const QModelIndex& index, int role) const
+{
+    if (!m_source || !index.isValid() || index.row() >= m_count)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return m_source->GetHitHeadword(index.row());
+    case ImageIndexRole:
+        return m_source->GetHitImage(index.row());
+    default:
+        return {};
+    }
+}
