@@ -167,9 +167,13 @@ int DictionaryService::start(const std::string& address, int port)
         port == 0 ? m_server->bind_to_any_port(address) : (m_server->bind_to_port(address, port) ? port : -1);
     if (bound < 0)
         return -1;
-    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    m_listenEnded = false;
+    m_thread = std::thread([this] {
+        m_server->listen_after_bind();
+        m_listenEnded = true;
+    });
     // Stopping only takes effect once the accept loop runs.
-    while (!m_server->is_running())
+    while (!m_server->is_running() && !m_listenEnded)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return bound;
 }

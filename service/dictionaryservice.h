@@ -73,6 +73,7 @@ private:
     Settings m_settings;
     std::unique_ptr<httplib::Server> m_server;
     std::thread m_thread;
+    std::atomic<bool> m_listenEnded = false;
     // Counted for /stats: answered requests (other than /stats) and accepted connections.
     std::atomic<uint64_t> m_requests{0};
     std::atomic<uint64_t> m_connections{0};
