@@ -2,12 +2,16 @@
 
 #include "apiconfig.h"
 #include "cinfinitelistview.h"
+#include "clipboardmonitor.h"
 #include "cmyoutlookbar.h"
 #include "cquorbelview.h"
 #include "iskalnooknoinseznam.h"
 #include "mycmfccaptionbar.h"
 #include "mytoolbar.h"
+#include "runfiltereditor.h"
+#include "servermessages.h"
 #include "settings.h"
+#include "splashscreenex.h"
 #include "vnosnooknoiztocnica.h"
 
 #include <QApplication>
@@ -19,10 +23,17 @@
 #include <QKeyEvent>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <climits>
 
 namespace {
 // The maker's website, where the help pages are.
 const QString makerWebsite = QStringLiteral("https://www.dravik.si");
+
+// 1 minus a stored value, computed without overflow for any value the store may hold.
+int oneMinus(int value)
+{
+    return int(qBound(qint64(INT_MIN), 1 - qint64(value), qint64(INT_MAX)));
+}
 
 // How long the window must keep its size before a resize counts as finished.
 constexpr int resizeSettleMs = 300;
@@ -31,7 +42,9 @@ constexpr int resizeSettleMs = 300;
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
 {
-    // Splash: the splash window is shown here, before any request blocks the thread.
+    // Shown before any request blocks the thread; it goes by itself.
+    if (qEnvironmentVariableIsEmpty("VERBOLIX_NO_SPLASH"))
+        CSplashScreenEx::showStartupSplash();
     m_display.displayMode = ModeStarting;
     m_stylesheet = std::make_unique<StylesheetFile>();
     m_display.stylesheetPath = m_stylesheet->path();
@@ -70,14 +83,15 @@ int CMainFrame::Create()
     m_display.startPageUrl = m_api.m_message.welcome;
     if (m_display.startPageUrl.isEmpty())
         m_display.displayMode = ModeNormal;
-    // Server messages: the upgrade notice and the news are shown here; an accepted or
-    // required upgrade ends the process with exit code 1.
+    if (!ShowStartupMessages(m_api.m_message, this))
+        return 1; // an upgrade taken or required
 
     QFile::remove(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tempFile")));
 
     setWindowTitle(QStringLiteral("Verbolix"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/verbolix.svg")));
     setMinimumSize(500, 300);
+    resize(1000, 680);
     setContextMenuPolicy(Qt::NoContextMenu);
 
     // The entry view fills the client area under the caption bar.
@@ -136,7 +150,11 @@ int CMainFrame::Create()
 
     InitDictionariesAndFilters();
     applyAlwaysOnTop(m_alwaysOnTop == 1);
-    // Clipboard monitoring joins here, after the first search.
+    m_clipboard = new ClipboardMonitor(nullptr, this);
+    m_clipboard->setCheckClipboard(m_checkClipboard);
+    connect(m_clipboard, &ClipboardMonitor::textCopied, this, &CMainFrame::SearchCopiedText);
+    // What the clipboard holds already is searched once the window is up.
+    QTimer::singleShot(0, m_clipboard, &ClipboardMonitor::checkNow);
 
     m_view->OnInitialUpdate();
     headwordBox()->setFocus(Qt::OtherFocusReason);
@@ -194,7 +212,8 @@ void CMainFrame::ShowEntryForHit(int row)
     if (!m_view)
         return;
     const int d = m_api.GetDictionaryId(row, m_lastQuery);
-    GetDictionaryIcon(d);
+    if (d >= 0) // no hit, no dictionary: nothing to fetch
+        GetDictionaryIcon(m_ikone, d);
     m_view->ShowEntry(html);
     if (m_display.displayMode == ModeNormal)
         showCaption(m_api.GetDictionaryName(d) + QStringLiteral(" - ") + m_api.GetDictionaryAuthor(d),
@@ -208,7 +227,7 @@ QString CMainFrame::GetHitHeadword(int row)
 
 int CMainFrame::GetHitImage(int row)
 {
-    return iconIndex(m_api.GetDictionaryId(row, m_lastQuery));
+    return m_ikone.indexOf(m_api.GetDictionaryId(row, m_lastQuery));
 }
 
 int CMainFrame::ResetSearch(QString text)
@@ -223,9 +242,9 @@ int CMainFrame::ResetSearch(QString text)
 void CMainFrame::FillHitImageList(CInfiniteListView* list)
 {
     for (const CSlovar& dictionary : std::as_const(m_api.m_slovarji)) {
-        const int at = iconIndex(dictionary.id);
+        const int at = m_ikone.indexOf(dictionary.id);
         if (at >= 0)
-            list->AddDictionaryIcon(m_ikone.at(at).image);
+            list->AddDictionaryIcon(m_ikone.at(at).bitmap);
     }
 }
 
@@ -245,19 +264,12 @@ void CMainFrame::showCaption(const QString& text, const QString& tooltip)
     m_captionBar->SetText(text);
 }
 
-int CMainFrame::iconIndex(int dictionaryId) const
+void CMainFrame::SearchCopiedText(const QString& text)
 {
-    for (int i = 0; i < m_ikone.size(); ++i) {
-        if (m_ikone.at(i).dictionaryId == dictionaryId)
-            return i;
-    }
-    return -1;
-}
-
-const QImage* CMainFrame::GetDictionaryIcon(int dictionaryId)
-{
-    const int at = iconIndex(dictionaryId);
-    return at >= 0 ? &m_ikone.at(at).image : nullptr;
+    VnosnoOknoIztocnica* box = headwordBox();
+    box->setText(text);
+    RunSearch(text);
+    box->selectAll();
 }
 
 // ---- filters
@@ -266,7 +278,7 @@ void CMainFrame::InitDictionariesAndFilters()
 {
     const int n = m_api.LoadDictionaries();
     for (int i = 0; i < n; ++i)
-        GetDictionaryIcon(i < m_api.m_slovarji.size() ? m_api.m_slovarji.at(i).id : -1);
+        GetDictionaryIcon(m_ikone, i < m_api.m_slovarji.size() ? m_api.m_slovarji.at(i).id : -1);
     FillHitImageList(hitList());
     if (m_toolbar)
         FillFilterCombo(0);
@@ -339,11 +351,9 @@ void CMainFrame::ChooseFilterByKey(int key)
 
 void CMainFrame::EditFilters()
 {
-    // Filter editor: the dialog runs here, modally, with this window as its host.
-    BlankEntryView();
-    const QString query = GetQueryText();
-    m_lastQuery = query;
-    ShowNewSearchResult(m_api.NewSearch(query));
+    // The editor runs modally with this window as its host, then the entry is blanked and the
+    // box's text searched again.
+    RunFilterEditor(*this, this);
 }
 
 QString CMainFrame::GetQueryText() const
@@ -379,7 +389,7 @@ void CMainFrame::applyAlwaysOnTop(bool on)
 
 void CMainFrame::ToggleAlwaysOnTop()
 {
-    m_alwaysOnTop = 1 - m_alwaysOnTop;
+    m_alwaysOnTop = oneMinus(m_alwaysOnTop);
     applyAlwaysOnTop(m_alwaysOnTop != 0);
     Settings::Write(Setting::AlwaysOnTop, m_alwaysOnTop);
     if (m_toolbar)
@@ -388,8 +398,10 @@ void CMainFrame::ToggleAlwaysOnTop()
 
 void CMainFrame::ToggleCheckClipboard()
 {
-    m_checkClipboard = 1 - m_checkClipboard;
+    m_checkClipboard = oneMinus(m_checkClipboard);
     Settings::Write(Setting::CheckClipboard, m_checkClipboard);
+    if (m_clipboard)
+        m_clipboard->setCheckClipboard(m_checkClipboard);
     if (m_toolbar)
         m_toolbar->clipboardAction()->setChecked(m_checkClipboard == 1);
 }

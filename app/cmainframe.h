@@ -4,6 +4,7 @@
 #include "displaystate.h"
 #include "editor/filtereditorhost.h"
 #include "hitsource.h"
+#include "iconcache.h"
 #include "stylesheetfile.h"
 
 #include <QImage>
@@ -11,19 +12,13 @@
 #include <QTimer>
 
 class CInfiniteListView;
+class ClipboardMonitor;
 class CMyOutlookBar;
 class CQuorbelView;
 class IskalnoOknoInSeznam;
 class MyCMFCCaptionBar;
 class MyToolbar;
 class VnosnoOknoIztocnica;
-
-// One cached dictionary icon; its index in the cache is the hit list's image index.
-struct CachedIcon
-{
-    int dictionaryId = 0;
-    QImage image;
-};
 
 // The program's one window. It owns the service client and everything that lives as long as
 // the process, runs the start-up dialogue with the service, and joins the search pane, the
@@ -48,6 +43,8 @@ public:
     int ResetSearch(QString text);
     void FillHitImageList(CInfiniteListView* list);
     void ShowVersionPage();
+    // A text copied anywhere becomes the headword and is searched.
+    void SearchCopiedText(const QString& text);
 
     // Filter selection
     void InitDictionariesAndFilters();
@@ -75,6 +72,8 @@ public:
     QString lastQuery() const { return m_lastQuery; }
     int alwaysOnTop() const { return m_alwaysOnTop; }
     int checkClipboard() const { return m_checkClipboard; }
+    // A resize burst has not settled yet.
+    bool resizePending() const { return m_resizeSettle.isActive(); }
 
     MyToolbar* toolbar() const { return m_toolbar; }
     MyCMFCCaptionBar* captionBar() const { return m_captionBar; }
@@ -82,7 +81,7 @@ public:
     CQuorbelView* entryView() const { return m_view; }
     CInfiniteListView* hitList() const;
     VnosnoOknoIztocnica* headwordBox() const;
-    const QList<CachedIcon>& icons() const { return m_ikone; }
+    const IconCache& icons() const { return m_ikone; }
 
     static QString HelpUrl();
 
@@ -96,11 +95,9 @@ private:
     void applyAlwaysOnTop(bool on);
     void onFilterChosen(int position);
     void onResizeSettled();
-    int iconIndex(int dictionaryId) const;
-    const QImage* GetDictionaryIcon(int dictionaryId);
     void showCaption(const QString& text, const QString& tooltip);
 
-    QList<CachedIcon> m_ikone;
+    IconCache m_ikone;
     DisplayState m_display;
     std::unique_ptr<StylesheetFile> m_stylesheet;
     int m_alwaysOnTop = 0;
@@ -111,6 +108,7 @@ private:
     MyCMFCCaptionBar* m_captionBar = nullptr;
     IskalnoOknoInSeznam* m_searchPane = nullptr;
     CQuorbelView* m_view = nullptr;
+    ClipboardMonitor* m_clipboard = nullptr;
     // The query of the last search: rows, icons, entries and further pages all belong to it,
     // whatever has been typed into the box since.
     QString m_lastQuery;

@@ -111,18 +111,19 @@ void CInfiniteListView::keyReleaseEvent(QKeyEvent* event)
     QListView::keyReleaseEvent(event);
 }
 
-void CInfiniteListView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+void CInfiniteListView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {
-    QListView::currentChanged(current, previous);
-    if (m_selectingFromCode || !current.isValid() || m_scrollKeysHeld > 0)
+    QListView::selectionChanged(selected, deselected);
+    if (m_selectingFromCode || selected.isEmpty() || m_scrollKeysHeld > 0)
         return;
+    const int row = selected.indexes().constFirst().row();
     if (m_display && m_display->displayMode == ModeStarting) {
         selectionModel()->select(m_model->index(0, 0), QItemSelectionModel::Deselect);
         return;
     }
     if (m_display)
         m_display->displayMode = ModeNormal;
-    emit entryRequested(current.row());
+    emit entryRequested(row);
 }
 
 void CInfiniteListView::focusInEvent(QFocusEvent* event)

@@ -53,7 +53,10 @@ QString HitDelegate::FitTextToWidth(const QString& text, const QFontMetrics& met
 void HitDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const QWidget* list = option.widget;
-    const bool listHasFocus = list && list->hasFocus();
+    const auto* view = qobject_cast<const QAbstractItemView*>(list);
+    const bool listHasFocus = list && (list->hasFocus() || (view && view->viewport()->hasFocus()));
+    // The view marks the current row only while it has the focus; the outline is wanted without.
+    const bool isCurrent = view ? view->currentIndex() == index : bool(option.state & QStyle::State_HasFocus);
     const bool selected = (option.state & QStyle::State_Selected) && listHasFocus;
     const QPalette& palette = option.palette;
 
@@ -87,7 +90,7 @@ void HitDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, c
         text = FitTextToWidth(text, painter->fontMetrics(), highlight.width(), 4);
     painter->drawText(label, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
 
-    if (option.state & QStyle::State_HasFocus) {
+    if (isCurrent) {
         if (listHasFocus) {
             QStyleOptionFocusRect focus;
             focus.initFrom(list);

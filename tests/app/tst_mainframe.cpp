@@ -1,0 +1,453 @@
+#include "cinfinitelistview.h"
+#include "cmainframe.h"
+#include "cquorbelapp.h"
+#include "cquorbelview.h"
+#include "hitdelegate.h"
+#include "iskalnooknoinseznam.h"
+#include "mycmfccaptionbar.h"
+#include "mytoolbar.h"
+#include "scriptedresults.h"
+#include "scriptedserver.h"
+#include "settings.h"
+#include "staticstevilorezultatov.h"
+#include "tempconfig.h"
+#include "vnosnooknoiztocnica.h"
+
+#include <QBuffer>
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <memory>
+
+namespace {
+const QString searchPath = QStringLiteral("/1.0/search");
+
+QByteArray dictionary(int id, const QByteArray& name, const QByteArray& author)
+{
+    return "<dictionary><id>" + QByteArray::number(id) + "</id><name>" + name + "</name><author>" + author +
+           "</author><type>1</type><lingualism>1</lingualism><languages><language>sl</language></languages>"
+           "</dictionary>";
+}
+
+QByteArray png(Qt::GlobalColor colour)
+{
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QString pathOf(const QString& target)
+{
+    return target.left(target.indexOf(QLatin1Char('?')));
+}
+} // namespace
+
+class TestMainFrame : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void startupTrafficInOrder();
+    void enterShowsTheResult_data();
+    void enterShowsTheResult();
+    void searchWithoutHits();
+    void rowsKeepTheQueryOfTheLastSearch();
+    void versionPage();
+    void filterChosenInCombo_data();
+    void filterChosenInCombo();
+    void ctrlDigitChoosesFilter_data();
+    void ctrlDigitChoosesFilter();
+    void tabMovesFocusBetweenListAndBox();
+    void alwaysOnTop_data();
+    void alwaysOnTop();
+    void heightChangeSearchesAgain_data();
+    void heightChangeSearchesAgain();
+    void stylesheetFileGoesWithTheProgram();
+
+private:
+    void start();
+    void search(const QString& text);
+    QString entryText();
+    QStringList searches() const;
+
+    std::unique_ptr<TempConfig> m_config;
+    std::unique_ptr<ScriptedServer> m_server;
+    std::unique_ptr<CMainFrame> m_frame;
+    int m_total = 500;
+    int m_relativeIndex = 37;
+};
+
+void TestMainFrame::init()
+{
+    m_config = std::make_unique<TempConfig>();
+    m_server = std::make_unique<ScriptedServer>();
+    qputenv("VERBOLIX_API_BASE", m_server->baseUrl().toUtf8());
+    m_total = 500;
+    m_relativeIndex = 37;
+    m_server->setAnswer(QStringLiteral("/1.0/messages"), "<messages/>");
+    m_server->setAnswer(QStringLiteral("/1.0/dictionary/list"),
+                        "<?xml version=\"1.0\" encoding=\"utf-8\"?><dictionaries>" +
+                            dictionary(70, "Slovar A", "Avtor B") + dictionary(58, "Slovar C", "Avtor D") +
+                            dictionary(12, "Slovar E", "Avtor F") + "</dictionaries>");
+    m_server->setReply(QStringLiteral("/1.0/dictionary/icon"), ScriptedReply::ok(png(Qt::red), "image/png"));
+    m_server->setHandler(searchPath, [this](const QString& target) {
+        return ScriptedReply::ok(ScriptedResults(m_total).page(
+            ScriptedResults::parameter(target, QStringLiteral("start")).toInt(),
+            ScriptedResults::parameter(target, QStringLiteral("rows")).toInt()));
+    });
+    m_server->setHandler(QStringLiteral("/1.0/search/entries-after"), [this](const QString& target) {
+        const int order = ScriptedResults::parameter(target, QStringLiteral("start")).toInt();
+        return ScriptedReply::ok(ScriptedResults(m_total).page(
+            (order - 1000) / 3 + 1, ScriptedResults::parameter(target, QStringLiteral("rows")).toInt()));
+    });
+    m_server->setHandler(QStringLiteral("/1.0/search/entry-index"), [this](const QString&) {
+        return ScriptedReply::ok("<result><selected_order>1</selected_order><relative_index>" +
+                                 QByteArray::number(m_relativeIndex) + "</relative_index></result>");
+    });
+    m_server->setHandler(QStringLiteral("/1.0/search/get-entry"), [](const QString& target) {
+        const QString id = ScriptedResults::parameter(target, QStringLiteral("entryId"));
+        return ScriptedReply::ok("<entry><html_content><b class=\"headword\">vnos " + id.toUtf8() +
+                                 "</b> <a href=\"/Search.aspx/x\">povezava</a></html_content></entry>");
+    });
+}
+
+void TestMainFrame::cleanup()
+{
+    m_frame.reset();
+    m_server.reset();
+    qunsetenv("VERBOLIX_API_BASE");
+    m_config.reset();
+}
+
+void TestMainFrame::start()
+{
+    m_frame = std::make_unique<CMainFrame>();
+    QCOMPARE(m_frame->Create(), 0);
+    m_frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+}
+
+void TestMainFrame::search(const QString& text)
+{
+    VnosnoOknoIztocnica* box = m_frame->headwordBox();
+    box->setFocus();
+    box->setText(text);
+    QTest::keyClick(box, Qt::Key_Return);
+}
+
+QStringList TestMainFrame::searches() const
+{
+    return m_server->requests(searchPath);
+}
+
+// The text of the list item of the page on show now.
+QString TestMainFrame::entryText()
+{
+    QString text = QStringLiteral("<no answer>");
+    bool done = false;
+    m_frame->entryView()->page()->runJavaScript(
+        QStringLiteral(
+            "document.querySelector('#results li') ? document.querySelector('#results li').textContent "
+            ": '<none>'"),
+        QWebEngineScript::ApplicationWorld, [&](const QVariant& v) {
+            text = v.toString();
+            done = true;
+        });
+    if (!QTest::qWaitFor([&] { return done; }, 5000))
+        return QStringLiteral("<no answer>");
+    return text;
+}
+
+void TestMainFrame::startupTrafficInOrder()
+{
+    start();
+    QStringList paths;
+    for (const QString& target : m_server->requests())
+        paths << pathOf(target);
+    const QStringList expected{
+        QStringLiteral("/1.0/messages"),           QStringLiteral("/1.0/dictionary/list"),
+        QStringLiteral("/1.0/dictionary/icon"),    QStringLiteral("/1.0/dictionary/icon"),
+        QStringLiteral("/1.0/dictionary/icon"),    searchPath,
+        QStringLiteral("/1.0/search/entry-index"), QStringLiteral("/1.0/search/get-entry")};
+    QCOMPARE(paths.mid(0, expected.size()), expected);
+    const QStringList all = m_server->requests();
+    QVERIFY(all.at(2).endsWith(QStringLiteral("dictionaryId=70")));
+    QVERIFY(all.at(3).endsWith(QStringLiteral("dictionaryId=58")));
+    QVERIFY(all.at(4).endsWith(QStringLiteral("dictionaryId=12")));
+    // First run: the preset filter of 70 and 58 is current, and its ids go with the search.
+    QVERIFY(all.at(5).contains(QStringLiteral("&dictionaryId=70&dictionaryId=58")));
+    QVERIFY(!all.at(5).contains(QStringLiteral("dictionaryId=12")));
+    QCOMPARE(m_frame->toolbar()->filterCombo()->currentText(), QStringLiteral("Prednastavljeni filter"));
+    QCOMPARE(Settings::Read(Setting::TrenutniFilter), 2);
+    QCOMPARE(m_frame->icons().count(), 3);
+    QCOMPARE(m_frame->hitList()->hitDelegate()->imageCount(), 3);
+}
+
+void TestMainFrame::enterShowsTheResult_data()
+{
+    QTest::addColumn<int>("relativeIndex");
+    QTest::addColumn<int>("selectedRow");
+    QTest::addColumn<int>("notFound");
+    QTest::newRow("headword found at 37") << 37 << 37 << 0;
+    QTest::newRow("headword not found (-1)") << -1 << 0 << 1;
+    QTest::newRow("failed index answer (0)") << 0 << 0 << 0;
+}
+
+void TestMainFrame::enterShowsTheResult()
+{
+    QFETCH(int, relativeIndex);
+    QFETCH(int, selectedRow);
+    QFETCH(int, notFound);
+    start();
+    m_total = 1234;
+    m_relativeIndex = relativeIndex;
+    m_server->clearRequests();
+    search(QStringLiteral("miza"));
+
+    QCOMPARE(searches().size(), 1);
+    QVERIFY(searches().at(0).contains(QStringLiteral("query=miza")));
+    IskalnoOknoInSeznam* pane = m_frame->searchPane();
+    QCOMPARE(pane->countLabel()->text(), QStringLiteral("Najdenih: 1234"));
+    QCOMPARE(m_frame->hitList()->hitCount(), 1234);
+    QCOMPARE(m_frame->hitList()->selectionMark(), selectedRow);
+    QCOMPARE(pane->headwordNotFound, notFound);
+    QCOMPARE(m_frame->displayMode(), int(ModeNormal));
+    // Entry of the selected row: the scripted service numbers entries by position.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        entryText().startsWith(QStringLiteral("vnos %1 ").arg(ScriptedResults::entryIdOf(selectedRow))),
+        15000);
+    const int dictionary = ScriptedResults::dictionaryIdOf(selectedRow);
+    QCOMPARE(m_frame->captionBar()->text(),
+             dictionary == 70 ? QStringLiteral("Slovar A - Avtor B") : QStringLiteral("Slovar C - Avtor D"));
+    QCOMPARE(m_frame->captionBar()->buttonToolTip(), QStringLiteral("Slovar tooltip"));
+    QCOMPARE(m_frame->headwordBox()->selectedText(), QStringLiteral("miza"));
+}
+
+void TestMainFrame::searchWithoutHits()
+{
+    start();
+    search(QStringLiteral("miza"));
+    QVERIFY(!m_frame->captionBar()->text().isEmpty());
+    m_total = 0;
+    search(QStringLiteral("xyzzy"));
+    QCOMPARE(m_frame->searchPane()->countLabel()->text(), QStringLiteral("Najdenih: 0"));
+    QCOMPARE(m_frame->hitList()->hitCount(), 0);
+    QCOMPARE(m_frame->captionBar()->text(), QString());
+    QCOMPARE(m_frame->captionBar()->buttonToolTip(), QString());
+    QTRY_COMPARE_WITH_TIMEOUT(entryText(), QString(), 15000);
+}
+
+// Editing the box without Enter must not mix a second query into the list of the first.
+void TestMainFrame::rowsKeepTheQueryOfTheLastSearch()
+{
+    start();
+    m_total = 5000;
+    search(QStringLiteral("miza"));
+    m_frame->headwordBox()->setText(QStringLiteral("stol"));
+    m_server->clearRequests();
+    m_frame->hitList()->SelectHit(3000); // far outside the held hits: a new page and its entry
+    m_frame->hitList()->viewport()->repaint();
+    QTRY_VERIFY(!m_server->requests().isEmpty());
+    QTRY_VERIFY(!m_server->requests(QStringLiteral("/1.0/search/get-entry")).isEmpty());
+    for (const QString& target : m_server->requests()) {
+        QVERIFY2(!target.contains(QStringLiteral("stol")), qPrintable(target));
+        if (pathOf(target).startsWith(searchPath + QLatin1Char('/')) || pathOf(target) == searchPath)
+            if (target.contains(QStringLiteral("query=")))
+                QVERIFY2(target.contains(QStringLiteral("query=miza")), qPrintable(target));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(
+        entryText().startsWith(QStringLiteral("vnos %1 ").arg(ScriptedResults::entryIdOf(3000))), 15000);
+    QCOMPARE(m_frame->GetHitHeadword(3001), ScriptedResults::headwordOf(3001));
+}
+
+void TestMainFrame::versionPage()
+{
+    start();
+    m_server->clearRequests();
+    search(QStringLiteral("Quorbel:Verzija"));
+    QVERIFY(searches().isEmpty());
+    const QString expected = QStringLiteral("Verzija:2.0.0.0Pot:") + QCoreApplication::applicationFilePath();
+    QTRY_COMPARE_WITH_TIMEOUT(entryText(), expected, 15000);
+}
+
+void TestMainFrame::filterChosenInCombo_data()
+{
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("ids");
+    QTest::addColumn<QString>("query");
+    QTest::newRow("all dictionaries, empty box searches *")
+        << 0 << QString() << QStringLiteral("&dictionaryId=70&dictionaryId=58&dictionaryId=12")
+        << QStringLiteral("query=%2a");
+    QTest::newRow("preset filter with a word")
+        << 2 << QStringLiteral("miza") << QStringLiteral("&dictionaryId=70&dictionaryId=58")
+        << QStringLiteral("query=miza");
+}
+
+void TestMainFrame::filterChosenInCombo()
+{
+    QFETCH(int, position);
+    QFETCH(QString, box);
+    QFETCH(QString, ids);
+    QFETCH(QString, query);
+    start();
+    Settings::Write(Setting::TrenutniFilter, 7);
+    m_frame->headwordBox()->setText(box);
+    m_server->clearRequests();
+    QComboBox* combo = m_frame->toolbar()->filterCombo();
+    combo->setCurrentIndex(position);
+    QVERIFY(searches().isEmpty()); // a selection from code is no choice
+    emit combo->activated(position);
+    QCOMPARE(searches().size(), 1);
+    QVERIFY2(searches().at(0).contains(ids + QStringLiteral("&start=")), qPrintable(searches().at(0)));
+    QVERIFY2(searches().at(0).contains(query), qPrintable(searches().at(0)));
+    QCOMPARE(Settings::Read(Setting::TrenutniFilter), position);
+}
+
+void TestMainFrame::ctrlDigitChoosesFilter_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("position"); // -1: nothing happens
+    QTest::newRow("Ctrl+1: all dictionaries") << int(Qt::Key_1) << 0;
+    QTest::newRow("Ctrl+3: preset filter") << int(Qt::Key_3) << 2;
+    QTest::newRow("Ctrl+5 with three filters") << int(Qt::Key_5) << -1;
+}
+
+void TestMainFrame::ctrlDigitChoosesFilter()
+{
+    QFETCH(int, key);
+    QFETCH(int, position);
+    start();
+    QCOMPARE(m_frame->toolbar()->filterCombo()->count(), 3);
+    Settings::Write(Setting::TrenutniFilter, 7);
+    m_frame->toolbar()->filterCombo()->setCurrentIndex(1);
+    m_server->clearRequests();
+    search(QString());
+    m_server->clearRequests();
+    QTest::keyClick(m_frame->headwordBox(), Qt::Key(key), Qt::ControlModifier);
+    if (position < 0) {
+        QVERIFY(searches().isEmpty());
+        QCOMPARE(Settings::Read(Setting::TrenutniFilter), 7);
+        QCOMPARE(m_frame->toolbar()->filterCombo()->currentIndex(), 1);
+        return;
+    }
+    QCOMPARE(searches().size(), 1);
+    QVERIFY(searches().at(0).contains(QStringLiteral("query=%2a")));
+    QCOMPARE(Settings::Read(Setting::TrenutniFilter), position);
+    QCOMPARE(m_frame->toolbar()->filterCombo()->currentIndex(), position);
+    QCOMPARE(m_frame->headwordBox()->text(), QString()); // the digit went nowhere else
+}
+
+void TestMainFrame::tabMovesFocusBetweenListAndBox()
+{
+    start();
+    m_frame->activateWindow();
+    VnosnoOknoIztocnica* box = m_frame->headwordBox();
+    box->setFocus();
+    QTRY_VERIFY(box->hasFocus());
+    QTest::keyPress(box, Qt::Key_Tab);
+    QVERIFY(box->hasFocus()); // the press is consumed
+    QTest::keyRelease(box, Qt::Key_Tab);
+    QTRY_VERIFY(m_frame->hitList()->hasFocus());
+    QTest::keyClick(m_frame->hitList(), Qt::Key_Tab);
+    QTRY_VERIFY(box->hasFocus());
+    QCOMPARE(box->clickSelectState, 3);
+}
+
+void TestMainFrame::alwaysOnTop_data()
+{
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<bool>("onTopAtStart");
+    QTest::addColumn<int>("written");
+    QTest::addColumn<bool>("onTopAfter");
+    QTest::newRow("stored 1") << 1 << true << 0 << false;
+    QTest::newRow("stored 2 counts as off") << 2 << false << -1 << true;
+    QTest::newRow("nothing stored") << 0 << false << 1 << true;
+}
+
+void TestMainFrame::alwaysOnTop()
+{
+    QFETCH(int, stored);
+    QFETCH(bool, onTopAtStart);
+    QFETCH(int, written);
+    QFETCH(bool, onTopAfter);
+    Settings::Write(Setting::AlwaysOnTop, stored);
+    start();
+    QAction* button = m_frame->toolbar()->alwaysOnTopAction();
+    QCOMPARE(bool(m_frame->windowFlags() & Qt::WindowStaysOnTopHint), onTopAtStart);
+    QCOMPARE(button->isChecked(), onTopAtStart);
+    button->trigger();
+    QCOMPARE(Settings::Read(Setting::AlwaysOnTop), written);
+    QCOMPARE(bool(m_frame->windowFlags() & Qt::WindowStaysOnTopHint), onTopAfter);
+    QCOMPARE(button->isChecked(), written == 1);
+    QVERIFY(m_frame->isVisible());
+}
+
+void TestMainFrame::heightChangeSearchesAgain_data()
+{
+    QTest::addColumn<int>("dw");
+    QTest::addColumn<int>("dh");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("searched");
+    QTest::newRow("taller") << 0 << 120 << int(ModeNormal) << true;
+    QTest::newRow("lower and wider") << 50 << -80 << int(ModeNormal) << true;
+    QTest::newRow("only wider") << 150 << 0 << int(ModeNormal) << false;
+    QTest::newRow("taller on the start page") << 0 << 120 << int(ModeStartPage) << false;
+}
+
+void TestMainFrame::heightChangeSearchesAgain()
+{
+    QFETCH(int, dw);
+    QFETCH(int, dh);
+    QFETCH(int, mode);
+    QFETCH(bool, searched);
+    start();
+    m_frame->resize(800, 500);
+    QTRY_VERIFY(!m_frame->resizePending());
+    search(QStringLiteral("miza"));
+    m_frame->display().displayMode = mode;
+    m_server->clearRequests();
+    // A burst of sizes ends where it ends; only the end counts.
+    m_frame->resize(800 + dw / 2, 500 + 40);
+    m_frame->resize(800 + dw, 500 + dh);
+    QVERIFY(m_frame->resizePending());
+    QTRY_VERIFY(!m_frame->resizePending());
+    QCoreApplication::processEvents();
+    QCOMPARE(searches().size(), searched ? 1 : 0);
+    if (searched)
+        QVERIFY(searches().at(0).contains(QStringLiteral("query=miza")));
+}
+
+void TestMainFrame::stylesheetFileGoesWithTheProgram()
+{
+    start();
+    const QString path = m_frame->stylesheetPath();
+    QVERIFY(QFileInfo(path).isAbsolute());
+    QVERIFY(QFileInfo(path).fileName().startsWith(QStringLiteral("CSS_")));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("#results ul.left li"));
+    file.close();
+    m_frame.reset();
+    QVERIFY(!QFile::exists(path));
+}
+
+int main(int argc, char** argv)
+{
+    qputenv("VERBOLIX_NO_SPLASH", "1");
+    qputenv("VERBOLIX_REQUEST_TIMEOUT_MS", "3000");
+    CQuorbelApp::PrepareProcess();
+    CQuorbelApp app(argc, argv);
+    TestMainFrame test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_mainframe.moc"

@@ -1,0 +1,242 @@
+#include "cinfinitelistview.h"
+#include "displaystate.h"
+#include "hitdelegate.h"
+#include "hitlistmodel.h"
+#include "hitsource.h"
+
+#include <QFontMetrics>
+#include <QSignalSpy>
+#include <QTest>
+#include <climits>
+#include <set>
+
+namespace {
+// Remembers every row it was asked about.
+class RecordingSource : public HitSource
+{
+public:
+    std::set<int> asked;
+    QString GetHitHeadword(int row) override
+    {
+        asked.insert(row);
+        return QStringLiteral("geslo %1").arg(row);
+    }
+    int GetHitImage(int row) override
+    {
+        asked.insert(row);
+        return row % 2 ? 0 : -1;
+    }
+};
+} // namespace
+
+class TestHitList : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void onlyDrawnRowsAreAsked_data();
+    void onlyDrawnRowsAreAsked();
+    void selectHitScrollsRowToTop_data();
+    void selectHitScrollsRowToTop();
+    void heldScrollKeyShowsOneEntryOnRelease();
+    void immediateSelectionShowsEntry_data();
+    void immediateSelectionShowsEntry();
+    void startingModeShowsNothing();
+    void hugeCountIsClamped();
+    void fitTextToWidth_data();
+    void fitTextToWidth();
+
+private:
+    RecordingSource* m_source = nullptr;
+    DisplayState* m_display = nullptr;
+    CInfiniteListView* m_list = nullptr;
+};
+
+void TestHitList::init()
+{
+    m_source = new RecordingSource;
+    m_display = new DisplayState;
+    m_display->displayMode = ModeNormal;
+    m_list = new CInfiniteListView;
+    m_list->setHitSource(m_source);
+    m_list->setDisplayState(m_display);
+    m_list->resize(240, 400);
+    m_list->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_list));
+}
+
+void TestHitList::cleanup()
+{
+    delete m_list;
+    delete m_display;
+    delete m_source;
+}
+
+void TestHitList::onlyDrawnRowsAreAsked_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::newRow("200 rows") << 200;
+    QTest::newRow("200,000 rows") << 200'000;
+    QTest::newRow("3 million rows") << 3'000'000;
+}
+
+// Laying out the list must not ask for rows it does not draw (the last row above all: it
+// would fetch the last page of every result).
+void TestHitList::onlyDrawnRowsAreAsked()
+{
+    QFETCH(int, count);
+    m_list->SetHitCount(count);
+    QTRY_VERIFY(!m_source->asked.empty());
+    QTest::qWait(50); // let the layout settle; nothing beyond the drawn rows may be asked meanwhile
+    const int visibleRows = m_list->viewport()->height() / m_list->hitDelegate()->rowHeight() + 2;
+    QVERIFY2(*m_source->asked.rbegin() <= visibleRows,
+             qPrintable(QString::number(*m_source->asked.rbegin())));
+
+    m_source->asked.clear();
+    m_list->SelectHit(count / 2);
+    QTRY_VERIFY(!m_source->asked.empty());
+    QVERIFY(*m_source->asked.begin() >= count / 2 - 1);
+    QVERIFY(*m_source->asked.rbegin() <= count / 2 + visibleRows);
+}
+
+void TestHitList::selectHitScrollsRowToTop_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("atTop");
+    QTest::newRow("500 of 10,000") << 10'000 << 500 << true;
+    QTest::newRow("0 of 10,000") << 10'000 << 0 << true;
+    QTest::newRow("last of 10,000 scrolls only as far as it can") << 10'000 << 9'999 << false;
+}
+
+void TestHitList::selectHitScrollsRowToTop()
+{
+    QFETCH(int, count);
+    QFETCH(int, row);
+    QFETCH(bool, atTop);
+    m_list->SetHitCount(count);
+    QSignalSpy entries(m_list, &CInfiniteListView::entryRequested);
+    m_list->SelectHit(row);
+    QCoreApplication::processEvents();
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.at(0).at(0).toInt(), row);
+    QCOMPARE(m_list->selectionMark(), row);
+    if (atTop) {
+        QCOMPARE(m_list->topRow(), row);
+    } else {
+        QVERIFY(m_list->topRow() < row);
+        QVERIFY(m_list->visualRect(m_list->currentIndex()).bottom() <= m_list->viewport()->height());
+    }
+}
+
+// Moving through rows with a held key fetches no entry until the key is released; then
+// exactly one, for the selection mark.
+void TestHitList::heldScrollKeyShowsOneEntryOnRelease()
+{
+    m_list->SetHitCount(1000);
+    m_list->SelectHit(10);
+    m_list->setFocus();
+    QSignalSpy entries(m_list, &CInfiniteListView::entryRequested);
+
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_list, &press);
+    for (int i = 0; i < 5; ++i) {
+        QKeyEvent repeatRelease(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier, QString(), true);
+        QCoreApplication::sendEvent(m_list, &repeatRelease);
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier, QString(), true);
+        QCoreApplication::sendEvent(m_list, &repeat);
+    }
+    QCOMPARE(entries.size(), 0);
+    QCOMPARE(m_list->selectionMark(), 16);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_list, &release);
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.at(0).at(0).toInt(), 16);
+}
+
+void TestHitList::immediateSelectionShowsEntry_data()
+{
+    QTest::addColumn<int>("key"); // 0: a click on the fourth visible row
+    QTest::addColumn<int>("expected");
+    QTest::newRow("click") << 0 << 3;
+    QTest::newRow("End") << int(Qt::Key_End) << 99;
+    QTest::newRow("Home") << int(Qt::Key_Home) << 0;
+}
+
+void TestHitList::immediateSelectionShowsEntry()
+{
+    QFETCH(int, key);
+    QFETCH(int, expected);
+    m_list->SetHitCount(100);
+    m_list->SelectHit(key == Qt::Key_Home ? 50 : 0);
+    m_list->setFocus();
+    QSignalSpy entries(m_list, &CInfiniteListView::entryRequested);
+    if (key == 0) {
+        const QRect rect = m_list->visualRect(m_list->hitModel()->index(3, 0));
+        QTest::mouseClick(m_list->viewport(), Qt::LeftButton, {}, rect.center());
+    } else {
+        QTest::keyClick(m_list, Qt::Key(key));
+    }
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.at(0).at(0).toInt(), expected);
+    QCOMPARE(m_display->displayMode, int(ModeNormal));
+}
+
+void TestHitList::startingModeShowsNothing()
+{
+    m_display->displayMode = ModeStarting;
+    m_list->SetHitCount(100);
+    QSignalSpy entries(m_list, &CInfiniteListView::entryRequested);
+    m_list->SelectHit(0);
+    m_list->setFocus();
+    QTest::keyClick(m_list, Qt::Key_End);
+    QTest::keyClick(m_list, Qt::Key_Home);
+    QCOMPARE(entries.size(), 0);
+    QVERIFY(!m_list->selectionModel()->isRowSelected(0, {}));
+    QCOMPARE(m_display->displayMode, int(ModeStarting));
+}
+
+// A total sent by the server must not become a layout of that many rows.
+void TestHitList::hugeCountIsClamped()
+{
+    m_list->SetHitCount(INT_MAX);
+    QCOMPARE(m_list->hitCount(), m_list->maxRows());
+    QVERIFY(m_list->maxRows() >= 1'000'000);
+    m_list->SetHitCount(-5);
+    QCOMPARE(m_list->hitCount(), 0);
+}
+
+void TestHitList::fitTextToWidth_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("widthInChars"); // in widths of "m"
+    QTest::addColumn<bool>("shortened");
+    QTest::newRow("fits") << QStringLiteral("miza") << 20 << false;
+    QTest::newRow("too wide") << QStringLiteral("mizarstvo in lesarstvo") << 10 << true;
+    QTest::newRow("narrower than one char and dots") << QStringLiteral("mmmm") << 0 << true;
+}
+
+void TestHitList::fitTextToWidth()
+{
+    QFETCH(QString, text);
+    QFETCH(int, widthInChars);
+    QFETCH(bool, shortened);
+    const QFontMetrics metrics(QFont(QStringLiteral("Arial"), 10));
+    const int width = widthInChars * metrics.horizontalAdvance(QLatin1Char('m'));
+    const QString fitted = HitDelegate::FitTextToWidth(text, metrics, width, 4);
+    if (!shortened) {
+        QCOMPARE(fitted, text);
+        return;
+    }
+    QVERIFY(fitted.endsWith(QStringLiteral("...")));
+    QVERIFY(fitted.size() >= 4);
+    QVERIFY(text.startsWith(fitted.chopped(3)));
+    if (fitted.size() > 4) // longer than the minimum: it fits, and one more character would not
+        QVERIFY(metrics.horizontalAdvance(fitted) + 4 <= width);
+    const QString longer = text.left(fitted.size() - 2) + QStringLiteral("...");
+    QVERIFY(metrics.horizontalAdvance(longer) + 4 > width);
+}
+
+QTEST_MAIN(TestHitList)
+#include "tst_hitlist.moc"
