@@ -212,8 +212,10 @@ ScriptedServer::ScriptedServer() : d(std::make_unique<Impl>())
 {
     // Hanging answers each hold a worker; leave room for a few of them.
     d->server.new_task_queue = [this] { return new CountingThreadPool(24, d->connections); };
-    // Clients that keep their connection open may send many requests over it.
+    // Clients that keep their connection open may send many requests over it. An idle one
+    // is closed after a second: stopping waits for the threads that hold such connections.
     d->server.set_keep_alive_max_count(1000);
+    d->server.set_keep_alive_timeout(1);
     d->server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { d->handle(req, res); });
     d->port = d->server.bind_to_any_port("127.0.0.1");
     if (d->port > 0) {
