@@ -5,10 +5,10 @@
 #include "clipboardmonitor.h"
 #include "cmyoutlookbar.h"
 #include "cquorbelview.h"
-#include "editfilters.h"
 #include "iskalnooknoinseznam.h"
 #include "mycmfccaptionbar.h"
 #include "mytoolbar.h"
+#include "runfiltereditor.h"
 #include "servermessages.h"
 #include "settings.h"
 #include "splashscreenex.h"
@@ -352,7 +352,9 @@ void CMainFrame::ChooseFilterByKey(int key)
 
 void CMainFrame::EditFilters()
 {
-    ::EditFilters(*this, this);
+    // The editor runs modally with this window as its host, then the entry is blanked and the
+    // box's text searched again.
+    RunFilterEditor(*this, this);
 }
 
 QString CMainFrame::GetQueryText() const

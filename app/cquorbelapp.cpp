@@ -26,7 +26,7 @@ CQuorbelApp::CQuorbelApp(int& argc, char** argv) : QApplication(argc, argv)
     setApplicationDisplayName(QStringLiteral("Verbolix"));
     setOrganizationName(QStringLiteral("Dravik"));
     setApplicationVersion(QStringLiteral("2.0.0.0"));
-    setDesktopFileName(QStringLiteral("verbolix"));
+    setDesktopFileName(QStringLiteral("si.verbolix.Verbolix")); // the installed .desktop file
     setWindowIcon(QIcon(QStringLiteral(":/icons/verbolix.svg")));
     QLocale::setDefault(QLocale(QLocale::Slovenian, QLocale::Slovenia));
 

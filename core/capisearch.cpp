@@ -1,6 +1,8 @@
 #include "capi.h"
 #include "requesturls.h"
 
+#include <climits>
+
 // A window that already holds more than this many hits starts afresh with the next page.
 constexpr qsizetype windowLimit = 2000;
 
@@ -26,15 +28,18 @@ int CApi::ApiEntriesAfter(const QString& query, int start, int position, QList<C
 
 void CApi::MergeHits(int position, const QList<CZadetek>& hits)
 {
-    if (m_zadetki.size() > windowLimit || position != m_lastPosition + 1) {
+    if (m_zadetki.size() > windowLimit || qint64(position) != qint64(m_lastPosition) + 1) {
         m_zadetki.clear();
         m_firstPosition = position;
     } else if (m_firstPosition == -1) {
         m_firstPosition = 0;
     }
-    m_lastPosition = position + int(hits.size()) - 1;
-    m_zadetki.reserve(m_zadetki.size() + hits.size());
-    for (qsizetype i = 0; i < hits.size(); ++i) {
+    // Positions are ints: hits that would lie past INT_MAX (a service claiming a total near
+    // 2^31) have no row and are dropped rather than wrapped.
+    const qsizetype n = qMin(hits.size(), qsizetype(qint64(INT_MAX) - position + 1));
+    m_lastPosition = int(qMax(qint64(position) + n - 1, qint64(INT_MIN)));
+    m_zadetki.reserve(m_zadetki.size() + n);
+    for (qsizetype i = 0; i < n; ++i) {
         CZadetek hit = hits.at(i);
         hit.position = position + int(i);
         m_zadetki.append(hit);
@@ -53,10 +58,13 @@ int CApi::EnsurePosition(int position, const QString& query)
 {
     if (m_requestDepth > 0)
         return 0;
+    // No row has a negative position; a request starting there would be nonsense.
+    if (position < 0)
+        return -1;
     QList<CZadetek> page;
     if (m_firstPosition == -1 && m_lastPosition == -1)
         return ApiSearch(query, position, page);
-    if (position == m_lastPosition + 1) {
+    if (qint64(position) == qint64(m_lastPosition) + 1) {
         const int last = FindHit(m_lastPosition, query);
         if (last < 0)
             return -1;

@@ -124,6 +124,26 @@ std::string searchAnswer(const Catalogue& catalogue, size_t total, size_t positi
     return out;
 }
 
+// Hands each accepted connection to the library's pool, counting them on the way.
+class CountingTaskQueue : public httplib::TaskQueue
+{
+public:
+    explicit CountingTaskQueue(std::atomic<uint64_t>& connections)
+        : m_pool(CPPHTTPLIB_THREAD_POOL_COUNT), m_connections(connections)
+    {
+    }
+    void enqueue(std::function<void()> fn) override
+    {
+        ++m_connections;
+        m_pool.enqueue(std::move(fn));
+    }
+    void shutdown() override { m_pool.shutdown(); }
+
+private:
+    httplib::ThreadPool m_pool;
+    std::atomic<uint64_t>& m_connections;
+};
+
 } // namespace
 
 DictionaryService::DictionaryService(const Catalogue& catalogue, std::vector<ServiceMessage> messages,
@@ -147,9 +167,13 @@ int DictionaryService::start(const std::string& address, int port)
         port == 0 ? m_server->bind_to_any_port(address) : (m_server->bind_to_port(address, port) ? port : -1);
     if (bound < 0)
         return -1;
-    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    m_listenEnded = false;
+    m_thread = std::thread([this] {
+        m_server->listen_after_bind();
+        m_listenEnded = true;
+    });
     // Stopping only takes effect once the accept loop runs.
-    while (!m_server->is_running())
+    while (!m_server->is_running() && !m_listenEnded)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return bound;
 }
@@ -181,7 +205,11 @@ void DictionaryService::installRoutes()
     // added latency, goes out as X-Service-Time-Us (the benchmark reads it).
     static thread_local std::chrono::steady_clock::time_point requestStart;
     const int latency = m_settings.latencyMs;
-    server.set_pre_routing_handler([latency](const httplib::Request&, httplib::Response&) {
+    server.new_task_queue = [this] { return new CountingTaskQueue(m_connections); };
+    server.set_pre_routing_handler([this, latency](const httplib::Request& request, httplib::Response&) {
+        if (request.path == "/stats")
+            return httplib::Server::HandlerResponse::Unhandled;
+        ++m_requests;
         if (latency > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(latency));
         requestStart = std::chrono::steady_clock::now();
@@ -226,6 +254,13 @@ void DictionaryService::installRoutes()
     server.Get("/1.0/messages", [this](const httplib::Request& request, httplib::Response& response) {
         serverMessages(request, response);
     });
+    if (m_settings.stats) {
+        server.Get("/stats", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_content("requests " + std::to_string(m_requests.load()) + "\nconnections " +
+                                     std::to_string(m_connections.load()) + "\n",
+                                 "text/plain");
+        });
+    }
 }
 
 bool DictionaryService::checkKey(const httplib::Request& request, httplib::Response& response) const

@@ -4,6 +4,8 @@
 #include "searchengine.h"
 #include "servicemessage.h"
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,7 +28,8 @@ public:
     struct Settings
     {
         std::string licenceKey;
-        int latencyMs = 0; // added to every answer
+        int latencyMs = 0;  // added to every answer
+        bool stats = false; // answer /stats
     };
 
     static constexpr int pageRowsLimit = 200;
@@ -70,4 +73,8 @@ private:
     Settings m_settings;
     std::unique_ptr<httplib::Server> m_server;
     std::thread m_thread;
+    std::atomic<bool> m_listenEnded = false;
+    // Counted for /stats: answered requests (other than /stats) and accepted connections.
+    std::atomic<uint64_t> m_requests{0};
+    std::atomic<uint64_t> m_connections{0};
 };

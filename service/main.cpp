@@ -24,8 +24,9 @@ int main(int argc, char** argv)
     for (const std::string& warning : setup.config().warnings())
         std::cerr << "verbolix-service: " << warning << "\n";
 
-    DictionaryService service(setup.catalogue(), setup.config().messages(),
-                              DictionaryService::Settings{VERBOLIX_LICENCE_KEY, options.latencyMs});
+    DictionaryService service(
+        setup.catalogue(), setup.config().messages(),
+        DictionaryService::Settings{VERBOLIX_LICENCE_KEY, options.latencyMs, options.stats});
     const int port = service.start(options.bindAddress, options.port);
     if (port < 0) {
         std::cerr << "verbolix-service: cannot listen on " << options.bindAddress << ":" << options.port

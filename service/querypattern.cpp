@@ -41,6 +41,20 @@ bool QueryPattern::matches(std::string_view key) const
         const auto* p = reinterpret_cast<const unsigned char*>(key.data()) + i * SortKey::unitSize;
         return static_cast<int64_t>((uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2]);
     };
+    // Most keys fail on the part after the last star, which must end the key: try that first.
+    size_t tail = m_units.size();
+    while (tail > 0 && m_units[tail - 1] != anyRun)
+        --tail;
+    if (tail > 0) {
+        const size_t tailLength = m_units.size() - tail;
+        if (keyUnits < tailLength)
+            return false;
+        for (size_t i = 0; i < tailLength; ++i) {
+            const int64_t unit = m_units[tail + i];
+            if (unit != anyOne && unit != unitAt(keyUnits - tailLength + i))
+                return false;
+        }
+    }
     // Greedy matching with one remembered star: linear in practice, and never worse than
     // query length times key length.
     size_t q = 0;

@@ -33,6 +33,10 @@ bool ServiceOptions::parse(const std::vector<std::string>& arguments, int defaul
             help = true;
             continue;
         }
+        if (name == "--stats" && !hasValue) {
+            stats = true;
+            continue;
+        }
         const bool known = name == "--port" || name == "--bind" || name == "--config" ||
                            name == "--latency-ms" || name == "--synthetic";
         if (!known) {
@@ -90,6 +94,8 @@ std::string ServiceOptions::usage()
            "                    (default: the bundled sample)\n"
            "  --latency-ms N    delay every answer by N milliseconds\n"
            "  --synthetic N     add a generated dictionary of N entries (id 9000)\n"
+           "  --stats           also answer /stats: requests answered and connections\n"
+           "                    accepted so far (for benchmarks)\n"
            "  --help            show this text\n"
            "\n"
            "On start it prints \"listening on http://ADDR:PORT\".\n";

@@ -11,6 +11,7 @@ struct ServiceOptions
     std::string configPath; // empty: the bundled default
     int latencyMs = 0;
     int synthetic = 0;
+    bool stats = false; // serve /stats (requests and connections so far)
     bool help = false;
 
     static constexpr int maxLatencyMs = 60000;

@@ -593,16 +593,22 @@ void CMyDalogSlovarji::restorePlacement()
 void CMyDalogSlovarji::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    // The stored size and the minimum are outer sizes; the frame is known once the window
-    // is shown.
-    if (!m_frameApplied) {
-        const QSize frame = frameGeometry().size() - size();
-        if (frame.width() > 0 || frame.height() > 0) {
-            m_frameApplied = true;
-            setMinimumSize(QSize(minimumWidth, minimumHeight) - frame);
-            resize((m_storedOuterSize - frame).expandedTo(minimumSize()));
-        }
-    }
+    fitFrame();
+}
+
+void CMyDalogSlovarji::fitFrame()
+{
+    // The stored size and the minimum are outer sizes, but the frame is known only once the
+    // window manager has framed the window, which may be after the first show. Without this
+    // the window would grow by its frame at every opening.
+    if (m_frameApplied || !isVisible())
+        return;
+    const QSize frame = frameGeometry().size() - size();
+    if (frame.width() <= 0 && frame.height() <= 0)
+        return;
+    m_frameApplied = true;
+    setMinimumSize(QSize(minimumWidth, minimumHeight) - frame);
+    resize((m_storedOuterSize - frame).expandedTo(minimumSize()));
 }
 
 void CMyDalogSlovarji::changeEvent(QEvent* event)
@@ -615,6 +621,7 @@ void CMyDalogSlovarji::changeEvent(QEvent* event)
 void CMyDalogSlovarji::resizeEvent(QResizeEvent* event)
 {
     LayoutControls(event->size().width(), event->size().height());
+    fitFrame();
     if (isVisible())
         storeSize();
     QDialog::resizeEvent(event);
@@ -622,6 +629,7 @@ void CMyDalogSlovarji::resizeEvent(QResizeEvent* event)
 
 void CMyDalogSlovarji::moveEvent(QMoveEvent* event)
 {
+    fitFrame();
     if (isVisible())
         storePosition();
     QDialog::moveEvent(event);

@@ -104,6 +104,7 @@ private:
     void restorePlacement();
     void storeSize();
     void storePosition();
+    void fitFrame();
 
     void shownListChecked(int row);
     void selectedListChecked(int row);

@@ -1,12 +1,19 @@
 #include "checkcombobox.h"
 #include "cmydalogslovarji.h"
+#include "deletefilterdialog.h"
 #include "editorfixture.h"
+#include "izberiimedialog.h"
 #include "settings.h"
 #include "typechoicepictures.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <memory>
 
@@ -24,6 +31,12 @@ private slots:
     void firstOpenAtTopLeftWithMinimumSize();
     void placementStoredAndRestored();
     void storedSizeBelowMinimumIsRaised();
+    void maximizedIsNotedAndKeepsTheSize();
+    void focusAndTabOrder();
+    void nameDialog_data();
+    void nameDialog();
+    void deleteConfirmation_data();
+    void deleteConfirmation();
     void typeChoicesWithPictures();
 
 private:
@@ -129,6 +142,16 @@ void TestEditorWindow::layout()
         const QString file = QDir(qEnvironmentVariable("VERBOLIX_EDITOR_GRAB_DIR"))
                                  .filePath(QStringLiteral("editor-%1x%2.png").arg(cx).arg(cy));
         QVERIFY(m_dialog->grab().save(file));
+        languages->showPopup();
+        QTRY_VERIFY(languages->view()->isVisible());
+        QVERIFY(languages->view()->window()->grab().save(
+            QString(file).replace(u".png"_qs, u"-languages.png"_qs)));
+        languages->hidePopup();
+        auto* types = qobject_cast<QComboBox*>(m_dialog->Control(Dialog::TypeCombo));
+        types->showPopup();
+        QTRY_VERIFY(types->view()->isVisible());
+        QVERIFY(types->view()->window()->grab().save(QString(file).replace(u".png"_qs, u"-types.png"_qs)));
+        types->hidePopup();
     }
 }
 
@@ -171,6 +194,86 @@ void TestEditorWindow::storedSizeBelowMinimumIsRaised()
     Settings::Write(Setting::DialogH, 100);
     openDialog();
     QCOMPARE(m_dialog->frameGeometry(), QRect(10, 20, 770, 400));
+}
+
+void TestEditorWindow::maximizedIsNotedAndKeepsTheSize()
+{
+    openDialog();
+    m_dialog->resize(QSize(880, 450) - (m_dialog->frameGeometry().size() - m_dialog->size()));
+    QTRY_COMPARE(Settings::Read(Setting::DialogW), 880);
+    m_dialog->showMaximized();
+    QTRY_COMPARE(Settings::Read(Setting::DialogMinMax), 1);
+    QCOMPARE(Settings::Read(Setting::DialogW), 880);
+    QCOMPARE(Settings::Read(Setting::DialogH), 450);
+}
+
+void TestEditorWindow::focusAndTabOrder()
+{
+    openDialog();
+    QWidget* box = m_dialog->Control(Dialog::SearchBox);
+    QTRY_COMPARE(QApplication::focusWidget(), box);
+    // After the resource controls: the search box, the language and type combos, the shown
+    // list; the selected list takes no tab stop.
+    QList<QWidget*> order;
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget();
+    }
+    QCOMPARE(order,
+             (QList<QWidget*>{m_dialog->Control(Dialog::LanguageCombo), m_dialog->Control(Dialog::TypeCombo),
+                              m_dialog->Control(Dialog::ShownList), m_dialog->Control(Dialog::Help)}));
+}
+
+void TestEditorWindow::nameDialog_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("a name, OK") << QStringLiteral("Moji slovarji") << true << QStringLiteral("Moji slovarji");
+    QTest::newRow("empty, still OK") << QString() << true << QString();
+    QTest::newRow("Cancel copies nothing") << QStringLiteral("Moji slovarji") << false << QString();
+}
+
+void TestEditorWindow::nameDialog()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, ok);
+    QFETCH(QString, name);
+
+    IzberiImeDialog dialog;
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Izberite ime filtra"));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTest::keyClicks(dialog.nameEdit(), typed);
+    QTest::keyClick(dialog.nameEdit(), ok ? Qt::Key_Return : Qt::Key_Escape);
+    QCOMPARE(dialog.result(), ok ? int(QDialog::Accepted) : int(QDialog::Rejected));
+    QCOMPARE(dialog.m_ime, name);
+}
+
+void TestEditorWindow::deleteConfirmation_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("result");
+
+    QTest::newRow("Zbriši") << QStringLiteral("Zbriši") << int(QDialog::Accepted);
+    QTest::newRow("Ne") << QStringLiteral("Ne") << int(QDialog::Rejected);
+}
+
+void TestEditorWindow::deleteConfirmation()
+{
+    QFETCH(QString, button);
+    QFETCH(int, result);
+
+    DeleteFilterDialog dialog;
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Briši filter"));
+    QVERIFY(dialog.findChild<QLabel*>()->text() == QStringLiteral("Ali naj izbrišem filter?"));
+    dialog.show();
+    for (QPushButton* candidate : dialog.findChildren<QPushButton*>()) {
+        if (candidate->text() == button)
+            candidate->click();
+    }
+    QCOMPARE(dialog.result(), result);
 }
 
 void TestEditorWindow::typeChoicesWithPictures()

@@ -1,9 +1,9 @@
 #include "checkcombobox.h"
 #include "cmydalogslovarji.h"
-#include "editfilters.h"
 #include "editorfixture.h"
 #include "izberiimedialog.h"
 #include "mycchecklistbox.h"
+#include "runfiltereditor.h"
 #include "settings.h"
 #include "vnosnooknoizberislovarje.h"
 
@@ -28,6 +28,7 @@ private slots:
     void narrowing_data();
     void narrowing();
     void shownRowsNameDashAuthor();
+    void languagesAndTypeApplyWhenChosen();
     void ticking_data();
     void ticking();
     void untickInSelectedList();
@@ -36,8 +37,8 @@ private slots:
     void pickingAFilterLoadsIt();
     void waysOut_data();
     void waysOut();
-    void editFiltersSearchesAgain_data();
-    void editFiltersSearchesAgain();
+    void runFilterEditorSearchesAgain_data();
+    void runFilterEditorSearchesAgain();
 
 private:
     using Dialog = CMyDalogSlovarji;
@@ -201,6 +202,31 @@ void TestFilterEditor::shownRowsNameDashAuthor()
         items << languages->itemText(i);
     QCOMPARE(items,
              (QStringList{QString(), u"angleščina"_qs, u"latinščina"_qs, u"nemščina"_qs, u"slovenščina"_qs}));
+}
+
+void TestFilterEditor::languagesAndTypeApplyWhenChosen()
+{
+    m_dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get()));
+    auto* languages = control<CCheckComboBox>(Dialog::LanguageCombo);
+    languages->showPopup();
+    QTRY_VERIFY(languages->view()->isVisible());
+    const int german = languages->findText(u"nemščina"_qs);
+    QTest::mouseClick(languages->view()->viewport(), Qt::LeftButton, {},
+                      languages->view()->visualRect(languages->model()->index(german, 0)).center());
+    // Still open: nothing narrowed yet.
+    QCOMPARE(m_dialog->m_prikazani.size(), 7);
+    QTest::keyClick(languages->view(), Qt::Key_Escape);
+    QTRY_COMPARE(ids(m_dialog->m_prikazani), QList<int>{33});
+    QCOMPARE(languages->SummaryText(), u"nemščina"_qs);
+
+    languages->SetItemChecked(german, false);
+    auto* type = control<QComboBox>(Dialog::TypeCombo);
+    type->setFocus();
+    // Choosing a type from the keyboard narrows at once: "Enojezični".
+    QTest::keyClick(type, Qt::Key_Down);
+    QCOMPARE(type->currentIndex(), 1);
+    QCOMPARE(ids(m_dialog->m_prikazani), (QList<int>{9, 70, 12}));
 }
 
 void TestFilterEditor::ticking_data()
@@ -424,24 +450,34 @@ void TestFilterEditor::waysOut()
     QCOMPARE(stored.last(), lastStored);
 }
 
-void TestFilterEditor::editFiltersSearchesAgain_data()
+void TestFilterEditor::runFilterEditorSearchesAgain_data()
 {
     QTest::addColumn<QString>("query");
     QTest::addColumn<QString>("sent");
+    QTest::addColumn<bool>("hiddenParent");
 
-    QTest::newRow("typed text") << u"miza"_qs << u"miza"_qs;
-    QTest::newRow("empty box: the service gets *") << QString() << u"*"_qs;
+    QTest::newRow("typed text") << u"miza"_qs << u"miza"_qs << false;
+    QTest::newRow("empty box: the service gets *") << QString() << u"*"_qs << false;
+    // At start-up the editor may open before the main window is shown.
+    QTest::newRow("main window not shown yet") << u"miza"_qs << u"miza"_qs << true;
 }
 
-void TestFilterEditor::editFiltersSearchesAgain()
+void TestFilterEditor::runFilterEditorSearchesAgain()
 {
     QFETCH(QString, query);
     QFETCH(QString, sent);
+    QFETCH(bool, hiddenParent);
 
     m_dialog.reset();
     m_fixture->host->query = query;
-    answerNextModal([](QDialog* modal) { modal->reject(); });
-    EditFilters(*m_fixture->host, nullptr);
+    QWidget mainWindow;
+    bool editorSeen = false;
+    answerNextModal([&editorSeen](QDialog* modal) {
+        editorSeen = qobject_cast<CMyDalogSlovarji*>(modal) != nullptr;
+        modal->reject();
+    });
+    RunFilterEditor(*m_fixture->host, hiddenParent ? &mainWindow : nullptr);
+    QVERIFY(editorSeen);
 
     QCOMPARE(m_fixture->host->calls,
              (QStringList{u"blank"_qs, u"select 0"_qs, u"show 3"_qs, u"blank"_qs, u"show 3"_qs}));

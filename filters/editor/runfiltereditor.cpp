@@ -1,10 +1,10 @@
-#include "editfilters.h"
+#include "runfiltereditor.h"
 
 #include "capi.h"
 #include "cmydalogslovarji.h"
 #include "filtereditorhost.h"
 
-void EditFilters(FilterEditorHost& host, QWidget* parent)
+void RunFilterEditor(FilterEditorHost& host, QWidget* parent)
 {
     {
         // Every way out of the editor has already updated the filters, the selection, the

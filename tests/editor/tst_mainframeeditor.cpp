@@ -1,0 +1,160 @@
+#include "cmainframe.h"
+#include "cmydalogslovarji.h"
+#include "mycchecklistbox.h"
+#include "mytoolbar.h"
+#include "scriptedserver.h"
+#include "settings.h"
+#include "tempconfig.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+#include <QUrlQuery>
+#include <functional>
+#include <memory>
+
+// The editor run from the program's own window: the toolbar button, the start-up path for an
+// unset temporary filter, and the search that follows, as the service receives it.
+class TestMainFrameEditor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void editorFromTheWindow_data();
+    void editorFromTheWindow();
+
+private:
+    QList<int> lastSearchIds() const;
+
+    std::unique_ptr<TempConfig> m_config;
+    std::unique_ptr<ScriptedServer> m_server;
+};
+
+namespace {
+const char dictionaryList[] = R"(<dictionaries>
+<dictionary><id>70</id><name>Slovar slovenskega knjižnega jezika</name><author>ZRC SAZU</author><type>1</type><lingualism>1</lingualism><language>sl</language></dictionary>
+<dictionary><id>58</id><name>Angleško-slovenski slovar</name><author>Grad</author><type>1</type><lingualism>2</lingualism><language>en</language><language>sl</language></dictionary>
+<dictionary><id>33</id><name>Nemško-slovenski slovar</name><author>Debenjak</author><type>1</type><lingualism>2</lingualism><language>de</language><language>sl</language></dictionary>
+</dictionaries>)";
+
+void whenEditorOpens(std::function<void(CMyDalogSlovarji*)> action)
+{
+    auto* poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
+        auto* editor = qobject_cast<CMyDalogSlovarji*>(QApplication::activeModalWidget());
+        if (!editor || !editor->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        action(editor);
+    });
+    poll->start();
+}
+} // namespace
+
+void TestMainFrameEditor::init()
+{
+    m_config = std::make_unique<TempConfig>();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config->dir());
+    m_server = std::make_unique<ScriptedServer>();
+    m_server->setAnswer(QStringLiteral("/1.0/dictionary/list"), QByteArray(dictionaryList));
+    m_server->setAnswer(QStringLiteral("/1.0/search"), QByteArray("<result><total>0</total></result>"));
+    qputenv("VERBOLIX_API_BASE", m_server->baseUrl().toUtf8());
+}
+
+void TestMainFrameEditor::cleanup()
+{
+    m_server.reset();
+    m_config.reset();
+}
+
+QList<int> TestMainFrameEditor::lastSearchIds() const
+{
+    const QStringList searches = m_server->requests(QStringLiteral("/1.0/search"));
+    QList<int> ids;
+    if (searches.isEmpty())
+        return ids;
+    const QUrlQuery query(searches.last().section(QLatin1Char('?'), 1));
+    for (const QString& value : query.allQueryItemValues(QStringLiteral("dictionaryId")))
+        ids << value.toInt();
+    return ids;
+}
+
+void TestMainFrameEditor::editorFromTheWindow_data()
+{
+    QTest::addColumn<bool>("atStart");
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<int>("current");
+    QTest::addColumn<QList<int>>("ids");
+
+    // The editor opens on "Začasni filter"; 33 is ticked into it.
+    QTest::newRow("toolbar button, Shrani") << false << true << 1 << QList<int>{33};
+    QTest::newRow("toolbar button, Zapri") << false << false << 0 << QList<int>{};
+    QTest::newRow("start-up with the temporary filter unset, Shrani") << true << true << 1 << QList<int>{33};
+}
+
+void TestMainFrameEditor::editorFromTheWindow()
+{
+    QFETCH(bool, atStart);
+    QFETCH(bool, save);
+    QFETCH(int, current);
+    QFETCH(QList<int>, ids);
+
+    if (atStart) {
+        // Not the first run, and the temporary filter (position 1) is current.
+        Settings::Write(Setting::FirstRun, 1);
+        Settings::Write(Setting::TrenutniFilter, 1);
+    }
+    CMainFrame frame;
+    bool windowShownBefore = true;
+    auto edit = [&](CMyDalogSlovarji* editor) {
+        windowShownBefore = frame.isVisible();
+        auto* shown = qobject_cast<MyCCheckListBox*>(editor->Control(CMyDalogSlovarji::ShownList));
+        for (int row = 0; row < editor->m_prikazani.size(); ++row) {
+            if (editor->m_prikazani.at(row).id == 33)
+                shown->ToggleRow(row);
+        }
+        QCoreApplication::sendPostedEvents();
+        qobject_cast<QPushButton*>(editor->Control(save ? CMyDalogSlovarji::Save : CMyDalogSlovarji::Close))
+            ->click();
+    };
+    if (atStart)
+        whenEditorOpens(edit);
+    QCOMPARE(frame.Create(), 0);
+    if (!atStart) {
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QCoreApplication::processEvents();
+        m_server->clearRequests();
+        whenEditorOpens(edit);
+        frame.toolbar()->filterEditorAction()->trigger();
+    }
+
+    QCOMPARE(windowShownBefore, !atStart);
+    QCOMPARE(Settings::Read(Setting::TrenutniFilter), current);
+    QCOMPARE(frame.toolbar()->filterCombo()->currentIndex(), current);
+    QCOMPARE(lastSearchIds(), ids);
+    if (!atStart) {
+        // The editor's search and the one after it (with the hit list's own page requests),
+        // all with the new selection.
+        const QStringList searches = m_server->requests(QStringLiteral("/1.0/search"));
+        QVERIFY(searches.size() >= 2);
+        for (const QString& target : searches) {
+            QList<int> sent;
+            for (const QString& value : QUrlQuery(target.section(QLatin1Char('?'), 1))
+                                            .allQueryItemValues(QStringLiteral("dictionaryId")))
+                sent << value.toInt();
+            QCOMPARE(sent, ids);
+        }
+    }
+}
+
+QTEST_MAIN(TestMainFrameEditor)
+#include "tst_mainframeeditor.moc"

@@ -1,0 +1,40 @@
+// The get-entry reader on arbitrary bytes: the fragment is the markup of the first
+// html_content's children, so it must itself read back as XML content with the same text.
+#include "answerreaders.h"
+#include "fuzzchecks.h"
+#include "xmlanswer.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QString fragment = readEntryAnswer(bytes);
+
+    if (fuzzchecks::startTagBound(bytes, "html_content") == 0)
+        FUZZ_CHECK(fragment.isEmpty());
+
+    const XmlAnswer answer = XmlAnswer::fromBytes(bytes);
+    if (answer.isEmpty()) {
+        FUZZ_CHECK(fragment.isEmpty());
+        return 0;
+    }
+    const XmlElement content = answer.first(QStringLiteral("html_content"));
+    if (content.isNull()) {
+        FUZZ_CHECK(fragment.isEmpty());
+        return 0;
+    }
+
+    // Wrapped in an element of its own, the fragment parses and carries the same text.
+    const QByteArray wrapped = "<w>" + fragment.toUtf8() + "</w>";
+    const XmlAnswer reread = XmlAnswer::fromBytes(wrapped);
+    FUZZ_CHECK(!reread.isEmpty());
+    QString before = content.text();
+    QString after = reread.first(QStringLiteral("w")).text();
+    // A carriage return written raw reads back as a line feed, as XML wants.
+    before.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    after.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    FUZZ_CHECK(before == after);
+    return 0;
+}

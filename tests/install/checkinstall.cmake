@@ -1,0 +1,58 @@
+# Installs the build into a fresh prefix and checks the result as a user's system would see
+# it: every file in place, every file the installed service config names installed beside
+# it, and the desktop entry and metainfo passing the validators.
+# Run by CTest as install_layout with BUILD_DIR, APP_ID and WITH_PROGRAM.
+set(prefix ${BUILD_DIR}/install-test)
+file(REMOVE_RECURSE ${prefix})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix}
+    RESULT_VARIABLE rc OUTPUT_QUIET)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "cmake --install failed: ${rc}")
+endif()
+
+set(expected
+    bin/verbolix-service
+    share/verbolix-service/verbolix-service.json
+    share/applications/${APP_ID}.desktop
+    share/metainfo/${APP_ID}.metainfo.xml)
+if(WITH_PROGRAM)
+    list(APPEND expected bin/verbolix share/icons/hicolor/scalable/apps/${APP_ID}.svg)
+endif()
+foreach(file ${expected})
+    if(NOT EXISTS ${prefix}/${file})
+        message(FATAL_ERROR "not installed: ${file}")
+    endif()
+endforeach()
+
+# Every file the installed config names must be installed beside it.
+file(READ ${prefix}/share/verbolix-service/verbolix-service.json config)
+string(JSON count LENGTH "${config}" dictionaries)
+math(EXPR last "${count} - 1")
+foreach(i RANGE ${last})
+    string(JSON icon GET "${config}" dictionaries ${i} icon)
+    string(JSON source GET "${config}" dictionaries ${i} source)
+    if(NOT EXISTS ${prefix}/share/verbolix-service/${icon})
+        message(FATAL_ERROR "icon not installed: ${icon}")
+    endif()
+    if(NOT EXISTS ${prefix}/share/verbolix-service/${source}.index)
+        message(FATAL_ERROR "dictionary not installed: ${source}")
+    endif()
+endforeach()
+
+foreach(tool desktop-file-validate appstreamcli)
+    find_program(${tool}_path ${tool})
+    if(NOT ${tool}_path)
+        message(FATAL_ERROR "${tool} is missing (scripts/setup installs it)")
+    endif()
+endforeach()
+execute_process(COMMAND ${desktop-file-validate_path} ${prefix}/share/applications/${APP_ID}.desktop
+    OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR out MATCHES "error")
+    message(FATAL_ERROR "desktop-file-validate: ${out}")
+endif()
+execute_process(COMMAND ${appstreamcli_path} validate --no-net ${prefix}/share/metainfo/${APP_ID}.metainfo.xml
+    OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "appstreamcli validate: ${out}")
+endif()
+file(REMOVE_RECURSE ${prefix})

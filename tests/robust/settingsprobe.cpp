@@ -1,0 +1,40 @@
+// A second program on the settings store for robust_settings: run as another user (when the
+// suite runs as root, for whom file modes do not count), it reads the store, tries to write
+// it and starts the filter list the way the program does, and prints what it saw.
+// Usage: settingsprobe read | write
+#include "capi.h"
+#include "settings.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <cstdio>
+
+namespace {
+
+void printValues(const char* label)
+{
+    std::printf("%s AlwaysOnTop=%d LastMessageID=%d\n", label, Settings::Read(Setting::AlwaysOnTop),
+                Settings::Read(Setting::LastMessageID));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    printValues("before");
+    if (args.value(1) == QLatin1String("write")) {
+        Settings::Write(Setting::AlwaysOnTop, 0);
+        Settings::Write(Setting::LastMessageID, 77);
+        CApi api;
+        api.InitFilters();
+        const int id = api.SaveSelectionAsFilter(QStringLiteral("Novi"));
+        QStringList names;
+        for (const CShema& s : api.m_sheme)
+            names << s.name;
+        std::printf("saved %d filters %s\n", id, qPrintable(names.join(QLatin1Char('|'))));
+        printValues("after");
+    }
+    return 0;
+}
