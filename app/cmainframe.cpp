@@ -15,6 +15,7 @@
 #include "vnosnooknoiztocnica.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -456,7 +457,8 @@ bool CMainFrame::handleKey(QKeyEvent* event, bool press)
     const bool copy = (ctrl && (key == Qt::Key_C || key == Qt::Key_Insert));
     const bool cut = (ctrl && key == Qt::Key_X) || (shift && key == Qt::Key_Delete);
     if ((copy || cut) && m_view && m_view->hasSelection()) {
-        m_view->triggerPageAction(QWebEnginePage::Copy);
+        // The browser copies only from a focused page, and the focus lives in the box.
+        QApplication::clipboard()->setText(m_view->selectedText());
         return true;
     }
     // Paste acts on the key's release in the headword box; undo and F1/F6 have no command.

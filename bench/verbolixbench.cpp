@@ -8,7 +8,6 @@
 #include "cmainframe.h"
 #include "cquorbelapp.h"
 #include "cquorbelview.h"
-#include "settings.h"
 #include "vnosnooknoiztocnica.h"
 
 #include <QDateTime>
@@ -78,7 +77,7 @@ qint64 statusKib(const QByteArray& key)
     if (!file.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.startsWith(key + ':'))
+        if (line.startsWith(QByteArray(key + ':')))
             return line.mid(key.size() + 1).trimmed().split(' ').first().toLongLong();
     }
     return -1;
@@ -114,8 +113,6 @@ int main(int argc, char** argv)
     const bool scroll = argc > 1 && qstrcmp(argv[1], "scroll") == 0;
     CQuorbelApp::PrepareProcess();
     CQuorbelApp app(argc, argv);
-    if (scroll)
-        Settings::Write(Setting::TrenutniFilter, 0); // every dictionary, the synthetic one too
 
     // The first entry is shown when the entry view has loaded it; the view exists only once
     // the window is being created, so watch for its creation.
@@ -151,6 +148,13 @@ int main(int argc, char** argv)
     if (!scroll)
         return 0;
 
+    // Ctrl+1: the filter of every dictionary, the synthetic one too.
+    shown = false;
+    frame->ChooseFilterByKey(Qt::Key_1);
+    if (!waitForEntry(view, shown, 60000)) {
+        std::fprintf(stderr, "verbolix-bench: no entry after choosing every dictionary\n");
+        return 1;
+    }
     CInfiniteListView* list = frame->hitList();
     const int rows = list->hitCount();
     print("rows", rows);

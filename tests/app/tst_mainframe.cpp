@@ -14,6 +14,7 @@
 #include "vnosnooknoiztocnica.h"
 
 #include <QBuffer>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
@@ -72,6 +73,8 @@ private slots:
     void heightChangeSearchesAgain_data();
     void heightChangeSearchesAgain();
     void stylesheetFileGoesWithTheProgram();
+    void startPageUntilTheUserActs();
+    void copyTakesTheEntrySelection();
 
 private:
     void start();
@@ -439,6 +442,48 @@ void TestMainFrame::stylesheetFileGoesWithTheProgram()
     file.close();
     m_frame.reset();
     QVERIFY(!QFile::exists(path));
+}
+
+// With a welcome page the first search shows no entry; the first Enter switches to entries.
+void TestMainFrame::startPageUntilTheUserActs()
+{
+    m_server->setAnswer(QStringLiteral("/welcome"), "<html><body><p id='w'>Dobrodošli</p></body></html>", 200,
+                        "text/html; charset=utf-8");
+    m_server->setAnswer(QStringLiteral("/1.0/messages"), "<messages><welcome>" +
+                                                             m_server->baseUrl().toUtf8() +
+                                                             "/welcome</welcome></messages>");
+    start();
+    QCOMPARE(m_frame->displayMode(), int(ModeStartPage));
+    QVERIFY(m_server->requests(QStringLiteral("/1.0/search/get-entry")).isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_server->requests(QStringLiteral("/welcome")).isEmpty(), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_frame->entryView()->url().path(), QStringLiteral("/welcome"), 15000);
+    m_frame->hitList()->viewport()->repaint();
+    QCOMPARE(m_frame->displayMode(), int(ModeStartPage));
+
+    search(QStringLiteral("miza"));
+    QCOMPARE(m_frame->displayMode(), int(ModeNormal));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        entryText().startsWith(QStringLiteral("vnos %1 ").arg(ScriptedResults::entryIdOf(37))), 15000);
+}
+
+// Copy belongs to the entry view whenever it holds a selection, whichever control has the focus.
+void TestMainFrame::copyTakesTheEntrySelection()
+{
+    start();
+    search(QStringLiteral("miza"));
+    QTRY_VERIFY_WITH_TIMEOUT(entryText().startsWith(QStringLiteral("vnos ")), 15000);
+    QApplication::clipboard()->setText(QStringLiteral("prej"));
+    if (QApplication::clipboard()->text() != u"prej")
+        QSKIP("no clipboard on this platform");
+    bool done = false;
+    m_frame->entryView()->page()->runJavaScript(
+        QStringLiteral("window.getSelection().selectAllChildren(document.querySelector('b.headword')); 1"),
+        QWebEngineScript::ApplicationWorld, [&](const QVariant&) { done = true; });
+    QTRY_VERIFY(done);
+    QTRY_VERIFY(m_frame->entryView()->hasSelection());
+    m_frame->headwordBox()->setFocus();
+    QTest::keyClick(m_frame->headwordBox(), Qt::Key_C, Qt::ControlModifier);
+    QTRY_COMPARE(QApplication::clipboard()->text(), QStringLiteral("vnos 5037"));
 }
 
 int main(int argc, char** argv)
