@@ -278,8 +278,13 @@ void CMainFrame::SearchCopiedText(const QString& text)
 void CMainFrame::InitDictionariesAndFilters()
 {
     const int n = m_api.LoadDictionaries();
+    QList<int> ids;
     for (int i = 0; i < n; ++i)
-        GetDictionaryIcon(m_ikone, i < m_api.m_slovarji.size() ? m_api.m_slovarji.at(i).id : -1);
+        ids.append(i < m_api.m_slovarji.size() ? m_api.m_slovarji.at(i).id : -1);
+    // Downloads them in parallel; the calls below then find each in the cache.
+    PreloadIcons(m_ikone, ids);
+    for (const int id : std::as_const(ids))
+        GetDictionaryIcon(m_ikone, id);
     FillHitImageList(hitList());
     if (m_toolbar)
         FillFilterCombo(0);

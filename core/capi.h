@@ -44,6 +44,9 @@ public:
     int FindHit(int position, const QString& query);
     QString GetHeadword(int position, const QString& query);
     int GetDictionaryId(int position, const QString& query);
+    // The hit at position after EnsurePosition: from the window, or from the page that
+    // preceded it when the window last restarted; null when neither holds it.
+    const CZadetek* HeldHit(int position, const QString& query);
 
     // Server messages
     void ApiMessages();
@@ -66,6 +69,7 @@ public:
     QString GetDictionaryNameAt(int position) const;
     QString GetDictionaryAuthorAt(int position) const;
 
+    bool heldBeforeWindow(int position) const;
     QString m_baseUrl;
     QList<CShema> m_sheme;
     QList<CZadetek> m_zadetki;
@@ -77,6 +81,10 @@ public:
     int m_requestDepth = 0;
     int m_firstPosition = -1;
     int m_lastPosition = -1;
+    // The last page of the window that a continuation restarted (positions just before
+    // m_firstPosition): rows still on screen above the new window are drawn from it
+    // rather than fetched again one by one.
+    QList<CZadetek> m_pageBeforeWindow;
     int m_lastEntryId = -1;
     int m_lastEntryDictionaryId = -1;
     QString m_lastEntryHtml;

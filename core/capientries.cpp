@@ -29,10 +29,10 @@ QString CApi::ApiGetEntry(int dictionaryId, int entryId)
 
 QString CApi::GetEntryHtml(int position, const QString& query)
 {
-    const int i = FindHit(position, query);
-    if (i < 0)
+    const CZadetek* held = HeldHit(position, query);
+    if (!held)
         return QString();
-    const CZadetek hit = m_zadetki.at(i);
+    const CZadetek hit = *held;
     // One-entry memo: reselecting the shown entry, even from a new result list, costs nothing.
     if (hit.entryId != m_lastEntryId || hit.dictionaryId != m_lastEntryDictionaryId) {
         m_lastEntryHtml = ApiGetEntry(hit.dictionaryId, hit.entryId);

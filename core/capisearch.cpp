@@ -28,7 +28,12 @@ int CApi::ApiEntriesAfter(const QString& query, int start, int position, QList<C
 
 void CApi::MergeHits(int position, const QList<CZadetek>& hits)
 {
-    if (m_zadetki.size() > windowLimit || qint64(position) != qint64(m_lastPosition) + 1) {
+    const bool continues = qint64(position) == qint64(m_lastPosition) + 1;
+    if (continues && m_zadetki.size() > windowLimit)
+        m_pageBeforeWindow = m_zadetki.mid(m_zadetki.size() - qMin<qsizetype>(m_zadetki.size(), 200));
+    else if (!continues || m_firstPosition == -1)
+        m_pageBeforeWindow.clear();
+    if (m_zadetki.size() > windowLimit || !continues) {
         m_zadetki.clear();
         m_firstPosition = position;
     } else if (m_firstPosition == -1) {
@@ -51,6 +56,7 @@ int CApi::NewSearch(const QString& query)
     m_firstPosition = -1;
     m_lastPosition = -1;
     m_zadetki.clear();
+    m_pageBeforeWindow.clear();
     return EnsurePosition(0, query);
 }
 
@@ -71,6 +77,8 @@ int CApi::EnsurePosition(int position, const QString& query)
         const int order = m_zadetki.at(last).order;
         return ApiEntriesAfter(query, order, position, page);
     }
+    if (position < m_firstPosition && heldBeforeWindow(position))
+        return -1;
     if (position < m_firstPosition || position > m_lastPosition)
         return ApiSearch(query, position, page);
     return -1;
@@ -79,6 +87,10 @@ int CApi::EnsurePosition(int position, const QString& query)
 int CApi::FindHit(int position, const QString& query)
 {
     EnsurePosition(position, query);
+    // The window is contiguous, so the hit is normally right at its offset.
+    if (const qint64 at = qint64(position) - m_firstPosition;
+        at >= 0 && at < m_zadetki.size() && m_zadetki.at(at).position == position)
+        return int(at);
     for (qsizetype i = 0; i < m_zadetki.size(); ++i) {
         if (m_zadetki.at(i).position == position)
             return int(i);
@@ -86,14 +98,33 @@ int CApi::FindHit(int position, const QString& query)
     return -1;
 }
 
-QString CApi::GetHeadword(int position, const QString& query)
+const CZadetek* CApi::HeldHit(int position, const QString& query)
 {
     const int i = FindHit(position, query);
-    return i < 0 ? QString() : m_zadetki.at(i).headword;
+    if (i >= 0)
+        return &m_zadetki.at(i);
+    if (!heldBeforeWindow(position))
+        return nullptr;
+    return &m_pageBeforeWindow.at(position - m_pageBeforeWindow.first().position);
+}
+
+bool CApi::heldBeforeWindow(int position) const
+{
+    // Valid only while it lies right before the window it was cut from.
+    if (m_pageBeforeWindow.isEmpty() || m_firstPosition < 0 ||
+        qint64(m_pageBeforeWindow.last().position) + 1 != m_firstPosition)
+        return false;
+    return position >= m_pageBeforeWindow.first().position && position <= m_pageBeforeWindow.last().position;
+}
+
+QString CApi::GetHeadword(int position, const QString& query)
+{
+    const CZadetek* hit = HeldHit(position, query);
+    return hit ? hit->headword : QString();
 }
 
 int CApi::GetDictionaryId(int position, const QString& query)
 {
-    const int i = FindHit(position, query);
-    return i < 0 ? -1 : m_zadetki.at(i).dictionaryId;
+    const CZadetek* hit = HeldHit(position, query);
+    return hit ? hit->dictionaryId : -1;
 }

@@ -4,11 +4,14 @@
 #include "httpresult.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
-// The one place that talks HTTP. Every call is a blocking GET on the caller's thread
-// with its own connection, bounded in time (connect and total timeouts) and in size.
-// Only http and https are followed, for the first URL and for redirects alike.
+// The one place that talks HTTP. Every call is a blocking GET on the caller's thread,
+// bounded in time (connect and total timeouts) and in size. Only http and https are
+// followed, for the first URL and for redirects alike; https checks the server's
+// certificate against the system's CA bundle. Connections are kept open per thread and
+// reused by later requests to the same server.
 class HttpClient
 {
 public:
@@ -16,7 +19,13 @@ public:
     static constexpr int defaultRequestTimeoutMs = 10000;
     static constexpr int maxRedirects = 5;
 
+    // How many transfers getMany runs at once.
+    static constexpr int maxParallel = 8;
+
     static HttpResult get(const HttpRequest& request);
+    // All the GETs, up to maxParallel at a time; returns when every one has ended, with
+    // the results in the order of the requests.
+    static QList<HttpResult> getMany(const QList<HttpRequest>& requests);
     // The body of a successful GET of url, or empty on any failure.
     static QByteArray fetchBody(const QString& url);
 

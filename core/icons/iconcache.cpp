@@ -61,6 +61,27 @@ QImage IconCache::decodeIcon(const QByteArray& bytes)
     return image;
 }
 
+namespace {
+
+HttpRequest iconRequest(const IconCache& cache, int dictionaryId)
+{
+    HttpRequest request;
+    request.url = dictionaryIconUrl(cache.baseUrl(), dictionaryId);
+    request.maxBytes = IconCache::maxIconBytes; // read as it arrives, whatever Content-Length says
+    return request;
+}
+
+// The record for an answer that reached the service.
+CIkona iconRecord(int dictionaryId, const HttpResult& result)
+{
+    CIkona record;
+    record.dictionaryId = dictionaryId;
+    record.bitmap = result.ok() ? IconCache::decodeIcon(result.body) : IconCache::fallbackIcon();
+    return record;
+}
+
+} // namespace
+
 QImage GetDictionaryIcon(IconCache& cache, int dictionaryId)
 {
     const QImage cached = cache.icon(dictionaryId);
@@ -70,18 +91,38 @@ QImage GetDictionaryIcon(IconCache& cache, int dictionaryId)
     if (!cache.mayDownload())
         return IconCache::fallbackIcon();
 
-    HttpRequest request;
-    request.url = dictionaryIconUrl(cache.baseUrl(), dictionaryId);
-    request.maxBytes = IconCache::maxIconBytes; // read as it arrives, whatever Content-Length says
-    const HttpResult result = HttpClient::get(request);
+    const HttpResult result = HttpClient::get(iconRequest(cache, dictionaryId));
     if (!result.answered()) {
         cache.noteUnreachable();
         return IconCache::fallbackIcon();
     }
 
-    CIkona record;
-    record.dictionaryId = dictionaryId;
-    record.bitmap = result.ok() ? IconCache::decodeIcon(result.body) : IconCache::fallbackIcon();
+    const CIkona record = iconRecord(dictionaryId, result);
     cache.append(record);
     return record.bitmap;
+}
+
+void PreloadIcons(IconCache& cache, const QList<int>& dictionaryIds)
+{
+    if (!cache.mayDownload())
+        return;
+    // Each missing dictionary once, in first-asked order: a repeat finds the first's record.
+    QList<int> missing;
+    QList<HttpRequest> requests;
+    for (const int id : dictionaryIds) {
+        if (cache.indexOf(id) >= 0 || missing.contains(id))
+            continue;
+        missing.append(id);
+        requests.append(iconRequest(cache, id));
+    }
+    if (requests.isEmpty())
+        return;
+    const QList<HttpResult> results = HttpClient::getMany(requests);
+    for (qsizetype i = 0; i < missing.size(); ++i) {
+        if (!results.at(i).answered()) {
+            cache.noteUnreachable();
+            return;
+        }
+        cache.append(iconRecord(missing.at(i), results.at(i)));
+    }
 }

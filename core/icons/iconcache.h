@@ -54,3 +54,9 @@ private:
 // cache's retry delay has passed) tries again.
 // Never a null image.
 QImage GetDictionaryIcon(IconCache& cache, int dictionaryId);
+
+// Leaves the cache exactly as GetDictionaryIcon called for each id in turn would, but
+// downloads the missing icons in parallel (a bounded number at once). Returns when all
+// are done. As one after another, nothing is cached from the first download that could
+// not reach the service onwards: those calls would have been refused during the pause.
+void PreloadIcons(IconCache& cache, const QList<int>& dictionaryIds);

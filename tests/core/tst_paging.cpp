@@ -203,10 +203,23 @@ void TestPaging::windowRestartsPast2000()
     QCOMPARE(m_api->GetHeadword(2200, query), ScriptedResults::headwordOf(2200));
     QCOMPARE(traffic(), QStringList{QStringLiteral("after %1").arg(ScriptedResults::orderOf(2199))});
     verifyWindow(2200, 2399);
+    // The rows just above the new window (still on screen while paging down) are drawn
+    // from the page it was cut from, without a request per row and with the window kept.
+    m_server->clearRequests();
+    for (int row = 2199; row >= 2000; --row) {
+        QCOMPARE(m_api->GetHeadword(row, query), ScriptedResults::headwordOf(row));
+        QCOMPARE(m_api->GetDictionaryId(row, query), ScriptedResults::dictionaryIdOf(row));
+    }
+    QCOMPARE(traffic(), QStringList());
+    verifyWindow(2200, 2399);
     // Earlier rows are gone and come back with a jump.
     m_server->clearRequests();
     QCOMPARE(m_api->GetHeadword(0, query), ScriptedResults::headwordOf(0));
     QCOMPARE(traffic(), QStringList{QStringLiteral("search 0")});
+    // A jump forgets that page too.
+    m_server->clearRequests();
+    QCOMPARE(m_api->GetHeadword(2100, query), ScriptedResults::headwordOf(2100));
+    QCOMPARE(traffic(), QStringList{QStringLiteral("search 2100")});
 }
 
 void TestPaging::endOfList()

@@ -2,6 +2,7 @@
 
 #include <QMap>
 #include <arpa/inet.h>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <httplib.h>
@@ -81,8 +82,33 @@ ScriptedReply ScriptedReply::redirect(const QByteArray& location, int status)
     return r;
 }
 
+namespace {
+
+// The library's pool, counting the connections it is handed (one task per connection).
+class CountingThreadPool : public httplib::TaskQueue
+{
+public:
+    CountingThreadPool(size_t threads, std::atomic<int>& connections)
+        : m_pool(threads), m_connections(connections)
+    {
+    }
+    void enqueue(std::function<void()> fn) override
+    {
+        ++m_connections;
+        m_pool.enqueue(std::move(fn));
+    }
+    void shutdown() override { m_pool.shutdown(); }
+
+private:
+    httplib::ThreadPool m_pool;
+    std::atomic<int>& m_connections;
+};
+
+} // namespace
+
 struct ScriptedServer::Impl
 {
+    std::atomic<int> connections{0};
     httplib::Server server;
     std::thread thread;
     int port = 0;
@@ -185,7 +211,9 @@ void ScriptedServer::Impl::handle(const httplib::Request& req, httplib::Response
 ScriptedServer::ScriptedServer() : d(std::make_unique<Impl>())
 {
     // Hanging answers each hold a worker; leave room for a few of them.
-    d->server.new_task_queue = [] { return new httplib::ThreadPool(24); };
+    d->server.new_task_queue = [this] { return new CountingThreadPool(24, d->connections); };
+    // Clients that keep their connection open may send many requests over it.
+    d->server.set_keep_alive_max_count(1000);
     d->server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { d->handle(req, res); });
     d->port = d->server.bind_to_any_port("127.0.0.1");
     if (d->port > 0) {
@@ -212,6 +240,11 @@ void ScriptedServer::stop()
         d->server.stop();
         d->thread.join();
     }
+}
+
+int ScriptedServer::connectionCount() const
+{
+    return d->connections.load();
 }
 
 QString ScriptedServer::baseUrl() const

@@ -74,6 +74,8 @@ public:
     // The recorded targets whose path (without query) equals path.
     QStringList requests(const QString& path) const;
     void clearRequests();
+    // Connections accepted since the server started.
+    int connectionCount() const;
 
     // Stops listening; later connections are refused. Also done by the destructor.
     void stop();
