@@ -122,8 +122,9 @@ void TestEndToEnd::wordAndEnterShowTheStyledEntry()
     QTRY_COMPARE_WITH_TIMEOUT(eval(QStringLiteral("document.querySelector('.headword b') ? "
                                                   "document.querySelector('.headword b').textContent : ''")),
                               QStringLiteral("abeceda"), 15000);
-    QCOMPARE(eval(QStringLiteral("getComputedStyle(document.querySelector('.headword')).color")),
-             QStringLiteral("rgb(249, 104, 30)"));
+    // The linked stylesheet may arrive after the markup, so wait for it to apply.
+    QTRY_COMPARE_WITH_TIMEOUT(eval(QStringLiteral("getComputedStyle(document.querySelector('.headword')).color")),
+                              QStringLiteral("rgb(249, 104, 30)"), 15000);
     QCOMPARE(eval(QStringLiteral("getComputedStyle(document.body).backgroundColor")),
              QStringLiteral("rgb(255, 255, 255)"));
     m_frame->grab().save(QDir::temp().filePath(QStringLiteral("verbolix-endtoend.png")));
