@@ -140,8 +140,10 @@ std::string searchAnswer(const Catalogue& catalogue, size_t total, size_t positi
 class CountingTaskQueue : public httplib::TaskQueue
 {
 public:
+    // Each open connection holds a thread while it waits for its next request, and a
+    // client keeps several open; leave room for a few such clients at once.
     explicit CountingTaskQueue(std::atomic<uint64_t>& connections)
-        : m_pool(CPPHTTPLIB_THREAD_POOL_COUNT), m_connections(connections)
+        : m_pool(std::max<size_t>(CPPHTTPLIB_THREAD_POOL_COUNT, 32)), m_connections(connections)
     {
     }
     void enqueue(std::function<void()> fn) override
