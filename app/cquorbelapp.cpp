@@ -5,7 +5,20 @@
 
 #include <QIcon>
 #include <QLocale>
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
 #include <unistd.h>
+
+namespace {
+int quitPipe[2] = {-1, -1};
+
+void onQuitSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(quitPipe[0], &byte, 1);
+}
+} // namespace
 
 CQuorbelApp::CQuorbelApp(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -16,6 +29,19 @@ CQuorbelApp::CQuorbelApp(int& argc, char** argv) : QApplication(argc, argv)
     setDesktopFileName(QStringLiteral("si.verbolix.Verbolix")); // the installed .desktop file
     setWindowIcon(QIcon(QStringLiteral(":/icons/verbolix.svg")));
     QLocale::setDefault(QLocale(QLocale::Slovenian, QLocale::Slovenia));
+
+    // Ended by a signal, the program still ends through the event loop, so that the main
+    // window and its temporary files go properly.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, quitPipe) == 0) {
+        auto* notifier = new QSocketNotifier(quitPipe[1], QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [] {
+            char byte;
+            [[maybe_unused]] const auto got = ::read(quitPipe[1], &byte, 1);
+            QCoreApplication::quit();
+        });
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+            std::signal(signal, onQuitSignal);
+    }
 }
 
 CQuorbelApp::~CQuorbelApp()

@@ -5,6 +5,7 @@
 #include "xmlanswer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <httplib.h>
@@ -24,6 +25,17 @@ void answer(httplib::Response& response, const XmlAnswer& xml)
 {
     response.status = 200;
     response.set_content(xml.toString(), xmlType);
+}
+
+// Whether a "%" in the raw request target is not followed by two hexadecimal digits.
+bool hasMalformedEscape(const std::string& target)
+{
+    for (size_t i = target.find('%'); i != std::string::npos; i = target.find('%', i + 1)) {
+        if (i + 2 >= target.size() || !std::isxdigit(static_cast<unsigned char>(target[i + 1])) ||
+            !std::isxdigit(static_cast<unsigned char>(target[i + 2])))
+            return true;
+    }
+    return false;
 }
 
 // Signed decimal without anything around it, within int.
@@ -208,13 +220,18 @@ void DictionaryService::installRoutes()
     static thread_local std::chrono::steady_clock::time_point requestStart;
     const int latency = m_settings.latencyMs;
     server.new_task_queue = [this] { return new CountingTaskQueue(m_connections); };
-    server.set_pre_routing_handler([this, latency](const httplib::Request& request, httplib::Response&) {
+    server.set_pre_routing_handler([this, latency](const httplib::Request& request, httplib::Response& res) {
         if (request.path == "/stats")
             return httplib::Server::HandlerResponse::Unhandled;
         ++m_requests;
         if (latency > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(latency));
         requestStart = std::chrono::steady_clock::now();
+        // The HTTP library decodes leniently and would pass "%zz" on as text.
+        if (hasMalformedEscape(request.target)) {
+            refuse(res, 400, "malformed percent-escape in the address");
+            return httplib::Server::HandlerResponse::Handled;
+        }
         return httplib::Server::HandlerResponse::Unhandled;
     });
     server.set_post_routing_handler([](const httplib::Request&, httplib::Response& response) {

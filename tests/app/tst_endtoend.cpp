@@ -9,7 +9,10 @@
 #include "tempconfig.h"
 #include "vnosnooknoiztocnica.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
@@ -24,6 +27,7 @@ private slots:
     void cleanup();
     void wordAndEnterShowTheStyledEntry();
     void syntheticListScrollsEndToEnd();
+    void stylesheetFileGoesWhenTerminated();
 
 private:
     bool startService(const QStringList& arguments);
@@ -118,8 +122,9 @@ void TestEndToEnd::wordAndEnterShowTheStyledEntry()
     QTRY_COMPARE_WITH_TIMEOUT(eval(QStringLiteral("document.querySelector('.headword b') ? "
                                                   "document.querySelector('.headword b').textContent : ''")),
                               QStringLiteral("abeceda"), 15000);
-    QCOMPARE(eval(QStringLiteral("getComputedStyle(document.querySelector('.headword')).color")),
-             QStringLiteral("rgb(249, 104, 30)"));
+    // The linked stylesheet may arrive after the markup, so wait for it to apply.
+    QTRY_COMPARE_WITH_TIMEOUT(eval(QStringLiteral("getComputedStyle(document.querySelector('.headword')).color")),
+                              QStringLiteral("rgb(249, 104, 30)"), 15000);
     QCOMPARE(eval(QStringLiteral("getComputedStyle(document.body).backgroundColor")),
              QStringLiteral("rgb(255, 255, 255)"));
     m_frame->grab().save(QDir::temp().filePath(QStringLiteral("verbolix-endtoend.png")));
@@ -143,6 +148,29 @@ void TestEndToEnd::syntheticListScrollsEndToEnd()
     QCOMPARE(list->selectionMark(), total - 1);
     // The window of held hits stays a page or two, wherever the list has been.
     QVERIFY(m_frame->Api().m_zadetki.size() <= 1000);
+}
+
+// Ended by the desktop or by Ctrl+C in a terminal, the program still removes its stylesheet.
+void TestEndToEnd::stylesheetFileGoesWhenTerminated()
+{
+    QTemporaryDir temp;
+    QVERIFY(temp.isValid());
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), temp.path());
+    env.insert(QStringLiteral("VERBOLIX_API_BASE"), QStringLiteral("http://127.0.0.1:1"));
+    env.insert(QStringLiteral("VERBOLIX_NO_SPLASH"), QStringLiteral("1"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config->dir());
+    program.setProcessEnvironment(env);
+    program.start(
+        QFileInfo(qEnvironmentVariable("VERBOLIX_SERVICE")).dir().filePath(QStringLiteral("verbolix")));
+    QVERIFY(program.waitForStarted(10000));
+    const QStringList pattern{QStringLiteral("CSS_*")};
+    QTRY_VERIFY_WITH_TIMEOUT(!QDir(temp.path()).entryList(pattern, QDir::Files).isEmpty(), 20000);
+    program.terminate();
+    QVERIFY(program.waitForFinished(15000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(QDir(temp.path()).entryList(pattern, QDir::Files), QStringList());
 }
 
 int main(int argc, char** argv)

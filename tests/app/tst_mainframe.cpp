@@ -62,6 +62,7 @@ private slots:
     void enterShowsTheResult();
     void searchWithoutHits();
     void rowsKeepTheQueryOfTheLastSearch();
+    void listPagesInAsRowsAreDrawn();
     void versionPage();
     void filterChosenInCombo_data();
     void filterChosenInCombo();
@@ -270,6 +271,24 @@ void TestMainFrame::rowsKeepTheQueryOfTheLastSearch()
     QTRY_VERIFY_WITH_TIMEOUT(
         entryText().startsWith(QStringLiteral("vnos %1 ").arg(ScriptedResults::entryIdOf(3000))), 15000);
     QCOMPARE(m_frame->GetHitHeadword(3001), ScriptedResults::headwordOf(3001));
+}
+
+// Drawing the rows just after the held page fetches the next page with entries-after, once.
+void TestMainFrame::listPagesInAsRowsAreDrawn()
+{
+    start();
+    m_relativeIndex = 0;
+    search(QStringLiteral("miza"));
+    const QString after = QStringLiteral("/1.0/search/entries-after");
+    QVERIFY(m_server->requests(after).isEmpty());
+    m_server->clearRequests();
+    m_frame->hitList()->SelectHit(190);
+    QTRY_COMPARE(m_server->requests(after).size(), 1);
+    QVERIFY2(m_server->requests(after).at(0).contains(
+                 QStringLiteral("start=%1").arg(ScriptedResults::orderOf(199))),
+             qPrintable(m_server->requests(after).at(0)));
+    QVERIFY(m_server->requests(searchPath).isEmpty());
+    QCOMPARE(m_frame->GetHitHeadword(205), ScriptedResults::headwordOf(205));
 }
 
 void TestMainFrame::versionPage()

@@ -1,0 +1,290 @@
+#include "answerreaders.h"
+#include "apiconfig.h"
+#include "httpclient.h"
+#include "requesturls.h"
+#include "xmlanswer.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <thread>
+#include <unistd.h>
+
+// The local dictionary service program under many clients at once and under requests no
+// client of ours would send: every good request is answered, every bad one refused with
+// a 4xx, and the service neither grows nor stops answering.
+class TestServiceAbuse : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void manyClientsAllAnsweredMemoryFlat();
+    void malformedRequests_data();
+    void malformedRequests();
+
+private:
+    // Fields of /proc/PID/status of the service, in kB or as counted.
+    qint64 serviceStatus(const char* field) const;
+    QString url(const QString& pathAndQuery) const { return m_base + pathAndQuery; }
+
+    QProcess m_service;
+    QString m_base;
+    int m_port = -1;
+};
+
+namespace {
+
+// One raw exchange: the bytes sent, the status line's code (0 when nothing came back).
+int rawExchange(int port, const QByteArray& request)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return -1;
+    timeval timeout{15, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(quint16(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int status = 0;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+        qsizetype sent = 0;
+        while (sent < request.size()) {
+            const ssize_t n =
+                ::send(fd, request.constData() + sent, size_t(request.size() - sent), MSG_NOSIGNAL);
+            if (n <= 0)
+                break; // the service may hang up before reading it all
+            sent += n;
+        }
+        QByteArray reply;
+        char buffer[4096];
+        while (!reply.contains("\r\n")) {
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                break;
+            reply.append(buffer, qsizetype(n));
+        }
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("^HTTP/1\\.[01] (\\d{3}) ")).match(QString::fromLatin1(reply));
+        status = m.hasMatch() ? m.captured(1).toInt() : 0;
+    }
+    ::close(fd);
+    return status;
+}
+
+} // namespace
+
+void TestServiceAbuse::initTestCase()
+{
+    // The HTTP library listens with a backlog of 5: connections beyond it wait for the
+    // kernel to retry them (1 s, then 3 s), which a loaded machine can turn into seconds.
+    qputenv("VERBOLIX_CONNECT_TIMEOUT_MS", "10000");
+    qputenv("VERBOLIX_REQUEST_TIMEOUT_MS", "15000");
+    const QString program = qEnvironmentVariable("VERBOLIX_SERVICE");
+    if (!QFile::exists(program))
+        QSKIP("the service program is not built");
+
+    // Under AddressSanitizer freed memory is held back for a while; keep that small so that
+    // what is measured is the service's own memory.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ASAN_OPTIONS"), env.value(QStringLiteral("ASAN_OPTIONS")) +
+                                                   QStringLiteral(":quarantine_size_mb=1:"
+                                                                  "thread_local_quarantine_size_kb=64"));
+    m_service.setProcessEnvironment(env);
+    m_service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_service.start(program, {QStringLiteral("--port"), QStringLiteral("0")});
+    QVERIFY(m_service.waitForStarted(10000));
+    QByteArray line;
+    while (!line.contains('\n') && m_service.waitForReadyRead(30000))
+        line += m_service.readAllStandardOutput();
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^listening on (http://127\\.0\\.0\\.1:(\\d+))\n"))
+            .match(QString::fromUtf8(line));
+    QVERIFY2(m.hasMatch(), line.constData());
+    m_base = m.captured(1);
+    m_port = m.captured(2).toInt();
+}
+
+void TestServiceAbuse::cleanupTestCase()
+{
+    if (m_service.state() == QProcess::NotRunning)
+        return;
+    m_service.terminate();
+    if (!m_service.waitForFinished(10000))
+        m_service.kill();
+}
+
+qint64 TestServiceAbuse::serviceStatus(const char* field) const
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(m_service.processId()));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+void TestServiceAbuse::manyClientsAllAnsweredMemoryFlat()
+{
+    // Entries to fetch, from the service's own list.
+    QList<CZadetek> hits;
+    QVERIFY(readSearchAnswer(HttpClient::fetchBody(searchUrl(m_base, QStringLiteral("*"), {}, 0)), hits) > 0);
+    QVERIFY(!hits.isEmpty());
+
+    // As many clients as the service has workers, each opening a connection per request.
+    constexpr int clients = 8;
+    std::atomic<int> answered{0};
+    std::atomic<int> failed{0};
+    std::atomic<bool> stop{false};
+    QStringList failures; // the first few, for the message
+    std::mutex failuresMutex;
+    const QStringList queries{QStringLiteral("*"),         QStringLiteral("m*"),
+                              QStringLiteral("a"),         QStringLiteral("ra\u010Dun*"),
+                              QStringLiteral("\u017Eaba"), QStringLiteral("?o*")};
+
+    auto client = [&](int n) {
+        for (int i = 0; !stop; ++i) {
+            const QString& q = queries.at((n + i) % queries.size());
+            const CZadetek& hit = hits.at((n * 7 + i) % hits.size());
+            QString target;
+            switch (i % 6) {
+            case 0:
+                target = searchUrl(m_base, q, {}, (i * 37) % 400);
+                break;
+            case 1:
+                target = entriesAfterUrl(m_base, q, {}, hit.order);
+                break;
+            case 2:
+                target = entryIndexUrl(m_base, q, q, {});
+                break;
+            case 3:
+                target = getEntryUrl(m_base, hit.dictionaryId, hit.entryId);
+                break;
+            case 4:
+                target = dictionaryListUrl(m_base);
+                break;
+            default:
+                target = m_base + QStringLiteral("/1.0/messages?language=sl&version=2.0&lastMessageId=0");
+                break;
+            }
+            HttpRequest request;
+            request.url = target;
+            const HttpResult result = HttpClient::get(request);
+            if (result.ok() && !XmlAnswer::fromBytes(result.body).isEmpty()) {
+                ++answered;
+                continue;
+            }
+            ++failed;
+            std::lock_guard lock(failuresMutex);
+            if (failures.size() < 5)
+                failures << target + QStringLiteral(": ") + result.error;
+        }
+    };
+    auto runFor = [&](std::chrono::milliseconds duration) {
+        stop = false;
+        std::vector<std::thread> threads;
+        for (int n = 0; n < clients; ++n)
+            threads.emplace_back(client, n);
+        std::this_thread::sleep_for(duration);
+        stop = true;
+        for (std::thread& t : threads)
+            t.join();
+    };
+
+    // Warm up (thread pool, allocator arenas, caches), then measure across a longer run.
+    runFor(std::chrono::milliseconds(1500));
+    const qint64 rssBefore = serviceStatus("VmRSS:");
+    const qint64 threadsBefore = serviceStatus("Threads:");
+    const int answeredBefore = answered;
+    runFor(std::chrono::milliseconds(4000));
+    const qint64 rssAfter = serviceStatus("VmRSS:");
+    const qint64 threadsAfter = serviceStatus("Threads:");
+
+    QVERIFY2(failed == 0,
+             qPrintable(QStringLiteral("%1 of %2 failed: ").arg(int(failed)).arg(answered + failed) +
+                        failures.join(QStringLiteral("; "))));
+    QVERIFY2(answered - answeredBefore > clients, qPrintable(QString::number(answered - answeredBefore)));
+    QVERIFY(rssBefore > 0 && rssAfter > 0);
+    QVERIFY2(rssAfter - rssBefore < 16 * 1024,
+             qPrintable(QStringLiteral("service memory went from %1 kB to %2 kB over %3 requests")
+                            .arg(rssBefore)
+                            .arg(rssAfter)
+                            .arg(answered - answeredBefore)));
+    QVERIFY2(threadsAfter <= threadsBefore,
+             qPrintable(QStringLiteral("%1 -> %2").arg(threadsBefore).arg(threadsAfter)));
+}
+
+void TestServiceAbuse::malformedRequests_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QList<int>>("statuses");
+
+    const QByteArray k = "licenceKey=" + LicenceKey().toLatin1();
+    auto get = [](const QByteArray& target) -> QByteArray {
+        return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    };
+    const QList<int> bad{400};
+    QTest::newRow("bad escape %zz") << get("/1.0/search?" + k + "&query=%zz&start=0") << bad;
+    QTest::newRow("escape cut short at the end") << get("/1.0/search?" + k + "&query=ab%2&start=0") << bad;
+    QTest::newRow("lone percent") << get("/1.0/search?" + k + "&query=%&start=0") << bad;
+    QTest::newRow("escape in the key")
+        << get("/1.0/search?licence%zzKey=x&query=a&start=0") << QList<int>{400, 403};
+    QTest::newRow("missing start key") << get("/1.0/search?" + k + "&query=a") << bad;
+    QTest::newRow("missing every key") << get("/1.0/search/get-entry") << QList<int>{400, 403};
+    QTest::newRow("keys without values") << get("/1.0/search?" + k + "&query&start&rows") << bad;
+    QTest::newRow("URL of 64 KiB") << get("/1.0/search?" + k + "&query=" + QByteArray(64 * 1024, 'a') +
+                                          "&start=0")
+                                   << QList<int>{400, 414};
+    QTest::newRow("URL of 1 MiB") << get("/1.0/search?" + k + "&query=" + QByteArray(1 << 20, 'a') +
+                                         "&start=0")
+                                  << QList<int>{400, 414};
+    QTest::newRow("2000 headers") << QByteArray("GET /1.0/dictionary/list?" + k + " HTTP/1.1\r\n" +
+                                                QByteArray("X-A: b\r\n").repeated(2000) + "\r\n")
+                                  << QList<int>{200, 400, 431};
+    QTest::newRow("header line of 64 KiB")
+        << QByteArray("GET /1.0/dictionary/list?" + k + " HTTP/1.1\r\nX-A: " + QByteArray(64 * 1024, 'b') +
+                      "\r\n\r\n")
+        << QList<int>{400, 431};
+    QTest::newRow("no HTTP version") << QByteArray("GET /1.0/dictionary/list\r\n\r\n") << bad;
+    QTest::newRow("not HTTP at all") << QByteArray("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n", 15)
+                                     << bad;
+    QTest::newRow("NUL in the request line")
+        << get(QByteArray("/1.0/search?q\0=1", 16)) << QList<int>{400, 403};
+    QTest::newRow("body larger than allowed")
+        << QByteArray("POST /1.0/search HTTP/1.1\r\nContent-Length: 10000000\r\n\r\n" +
+                      QByteArray(100000, 'x'))
+        << QList<int>{400, 404, 405, 413};
+    QTest::newRow("negative content length")
+        << QByteArray("GET /1.0/dictionary/list?" + k + " HTTP/1.1\r\nContent-Length: -5\r\n\r\n")
+        << QList<int>{200, 400};
+}
+
+void TestServiceAbuse::malformedRequests()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QList<int>, statuses);
+    const int status = rawExchange(m_port, request);
+    QVERIFY2(statuses.contains(status), qPrintable(QStringLiteral("status %1").arg(status)));
+
+    // No harm done: the service is up and answers the next request.
+    QCOMPARE(m_service.state(), QProcess::Running);
+    const HttpResult after = HttpClient::get(HttpRequest{dictionaryListUrl(m_base)});
+    QVERIFY2(after.ok(), qPrintable(after.error));
+}
+
+QTEST_GUILESS_MAIN(TestServiceAbuse)
+#include "tst_serviceabuse.moc"
