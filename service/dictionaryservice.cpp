@@ -192,12 +192,6 @@ int DictionaryService::start(const std::string& address, int port)
     return bound;
 }
 
-void DictionaryService::wait()
-{
-    if (m_thread.joinable())
-        m_thread.join();
-}
-
 void DictionaryService::stop()
 {
     if (m_thread.joinable()) {

@@ -41,8 +41,6 @@ public:
     // Binds and serves on a thread of its own; answers the port (useful with port 0), or -1
     // when the address cannot be bound.
     int start(const std::string& address, int port);
-    // Blocks until the service is stopped.
-    void wait();
     void stop();
 
 private:

@@ -1,8 +1,10 @@
 #include "dictionaryservice.h"
 #include "servicesetup.h"
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <pthread.h>
 
 int main(int argc, char** argv)
 {
@@ -24,6 +26,14 @@ int main(int argc, char** argv)
     for (const std::string& warning : setup.config().warnings())
         std::cerr << "verbolix-service: " << warning << "\n";
 
+    // SIGTERM and SIGINT end the service cleanly (answers in flight finish, memory is freed);
+    // blocked here so that every worker thread inherits the mask and only sigwait sees them.
+    sigset_t endSignals;
+    sigemptyset(&endSignals);
+    sigaddset(&endSignals, SIGTERM);
+    sigaddset(&endSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
+
     DictionaryService service(
         setup.catalogue(), setup.config().messages(),
         DictionaryService::Settings{VERBOLIX_LICENCE_KEY, options.latencyMs, options.stats});
@@ -36,6 +46,8 @@ int main(int argc, char** argv)
     const bool ipv6 = options.bindAddress.find(':') != std::string::npos;
     std::cout << "listening on http://" << (ipv6 ? "[" : "") << options.bindAddress << (ipv6 ? "]" : "")
               << ":" << port << std::endl;
-    service.wait();
+    int received = 0;
+    sigwait(&endSignals, &received);
+    service.stop();
     return 0;
 }

@@ -18,6 +18,17 @@
 #include <thread>
 #include <unistd.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define SERVICE_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SERVICE_UNDER_ASAN 1
+#endif
+#endif
+#ifndef SERVICE_UNDER_ASAN
+#define SERVICE_UNDER_ASAN 0
+#endif
+
 // The local dictionary service program under many clients at once and under requests no
 // client of ours would send: every good request is answered, every bad one refused with
 // a 4xx, and the service neither grows nor stops answering.
@@ -121,9 +132,15 @@ void TestServiceAbuse::cleanupTestCase()
 {
     if (m_service.state() == QProcess::NotRunning)
         return;
+    // After all that the service still ends cleanly on SIGTERM (and, under the sanitizers,
+    // without a leak or any other report, which would make the exit code non-zero).
     m_service.terminate();
-    if (!m_service.waitForFinished(10000))
+    const bool ended = m_service.waitForFinished(20000);
+    if (!ended)
         m_service.kill();
+    QVERIFY2(ended, "the service did not end on SIGTERM");
+    QCOMPARE(m_service.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_service.exitCode(), 0);
 }
 
 qint64 TestServiceAbuse::serviceStatus(const char* field) const
@@ -219,11 +236,17 @@ void TestServiceAbuse::manyClientsAllAnsweredMemoryFlat()
                         failures.join(QStringLiteral("; "))));
     QVERIFY2(answered - answeredBefore > clients, qPrintable(QString::number(answered - answeredBefore)));
     QVERIFY(rssBefore > 0 && rssAfter > 0);
+#if SERVICE_UNDER_ASAN
+    // Shadow memory, per-thread caches and fake stacks make RSS no measure of the service's
+    // own memory there; LeakSanitizer checks it instead when the service ends (cleanup).
+    qInfo("service memory %lld kB -> %lld kB (not checked under AddressSanitizer)", rssBefore, rssAfter);
+#else
     QVERIFY2(rssAfter - rssBefore < 16 * 1024,
              qPrintable(QStringLiteral("service memory went from %1 kB to %2 kB over %3 requests")
                             .arg(rssBefore)
                             .arg(rssAfter)
                             .arg(answered - answeredBefore)));
+#endif
     QVERIFY2(threadsAfter <= threadsBefore,
              qPrintable(QStringLiteral("%1 -> %2").arg(threadsBefore).arg(threadsAfter)));
 }
