@@ -64,7 +64,7 @@ void TestConnections::initTestCase()
 
 void TestConnections::init()
 {
-    m_server = std::make_unique<ScriptedServer>();
+    m_server = std::make_unique<ScriptedServer>(0, ScriptedServer::IdleConnections::KeepASecond);
     m_server->setHandler(QStringLiteral("/page"), [](const QString& target) {
         return ScriptedReply::ok(target.toUtf8(), "text/plain");
     });

@@ -208,16 +208,18 @@ void ScriptedServer::Impl::handle(const httplib::Request& req, httplib::Response
     }
 }
 
-ScriptedServer::ScriptedServer() : d(std::make_unique<Impl>())
+ScriptedServer::ScriptedServer(int port, IdleConnections idle) : d(std::make_unique<Impl>())
 {
     // Hanging answers each hold a worker; leave room for a few of them.
     d->server.new_task_queue = [this] { return new CountingThreadPool(24, d->connections); };
-    // Clients that keep their connection open may send many requests over it. An idle one
-    // is closed after a second: stopping waits for the threads that hold such connections.
+    // Clients that keep their connection open may send many requests over it. Stopping waits
+    // for the threads that hold such connections while they sit idle: 0 closes them after the
+    // library's first 10 ms poll finds nothing.
     d->server.set_keep_alive_max_count(1000);
-    d->server.set_keep_alive_timeout(1);
+    d->server.set_keep_alive_timeout(idle == IdleConnections::KeepASecond ? 1 : 0);
     d->server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { d->handle(req, res); });
-    d->port = d->server.bind_to_any_port("127.0.0.1");
+    d->port = port == 0 ? d->server.bind_to_any_port("127.0.0.1")
+                        : (d->server.bind_to_port("127.0.0.1", port) ? port : 0);
     if (d->port > 0) {
         d->thread = std::thread([this] { d->server.listen_after_bind(); });
         // The socket already listens; wait only so that stop() never races the start.

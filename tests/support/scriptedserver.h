@@ -52,7 +52,17 @@ class ScriptedServer
 public:
     using Handler = std::function<ScriptedReply(const QString& target)>;
 
-    ScriptedServer();
+    // How long a connection the client keeps open may sit idle before the server closes it.
+    // Stopping waits for those connections, so tests that do not count reuse keep it short.
+    enum class IdleConnections
+    {
+        CloseSoon,   // after about 10 ms
+        KeepASecond, // for tests of connection reuse
+    };
+
+    // On a free port, or on the given one (a service that comes back where it was); port()
+    // is 0 when that one cannot be had.
+    explicit ScriptedServer(int port = 0, IdleConnections idle = IdleConnections::CloseSoon);
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
