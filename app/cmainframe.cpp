@@ -1,6 +1,7 @@
 #include "cmainframe.h"
 
 #include "apiconfig.h"
+#include "httpclient.h"
 #include "cinfinitelistview.h"
 #include "clipboardmonitor.h"
 #include "cmyoutlookbar.h"
@@ -38,6 +39,48 @@ int oneMinus(int value)
 
 // How long the window must keep its size before a resize counts as finished.
 constexpr int resizeSettleMs = 300;
+
+// The plain sentence for a transfer that did not get an answer of the service; empty when it
+// did (a missing icon is an answer too).
+QString noticeFor(const HttpClient::Outcome& outcome)
+{
+    using Failure = HttpResult::Failure;
+    switch (outcome.failure) {
+    case Failure::Network:
+        return QStringLiteral("Slovarske storitve ni mogoče doseči. Preverite povezavo z internetom.");
+    case Failure::Timeout:
+        return QStringLiteral("Slovarska storitev se ni odzvala pravočasno. Poskusite znova.");
+    case Failure::TooLarge:
+        return QStringLiteral("Slovarska storitev je poslala prevelik odgovor.");
+    case Failure::HttpStatus:
+        if (outcome.status >= 500)
+            return QStringLiteral("Slovarska storitev je javila napako (HTTP %1). Poskusite znova pozneje.")
+                .arg(outcome.status);
+        return {};
+    case Failure::None:
+        break;
+    }
+    return {};
+}
+
+bool serviceUnreached(const HttpClient::Outcome& outcome)
+{
+    return !noticeFor(outcome).isEmpty();
+}
+
+// Judges the requests a call made once it returns, whichever way it returns.
+template <class Update>
+class NoticeAfter
+{
+public:
+    explicit NoticeAfter(Update update) : m_update(std::move(update)) {}
+    ~NoticeAfter() { m_update(); }
+    NoticeAfter(const NoticeAfter&) = delete;
+    NoticeAfter& operator=(const NoticeAfter&) = delete;
+
+private:
+    Update m_update;
+};
 
 } // namespace
 
@@ -79,6 +122,7 @@ VnosnoOknoIztocnica* CMainFrame::headwordBox() const
 
 int CMainFrame::Create()
 {
+    const NoticeAfter notice([this] { updateServiceNotice(); });
     m_display.displayMode = ModeStarting;
     m_api.ApiMessages();
     m_display.startPageUrl = m_api.m_message.welcome;
@@ -136,6 +180,12 @@ int CMainFrame::Create()
     connect(list, &CInfiniteListView::entryRequested, this, &CMainFrame::ShowEntryForHit);
     connect(headwordBox(), &VnosnoOknoIztocnica::searchRequested, this, [this](const QString& text) {
         m_display.displayMode = ModeNormal;
+        if (m_dictionariesMissing) {
+            // The service was away when the list was asked for: ask again; that searches the
+            // box's text under the current filter.
+            InitDictionariesAndFilters();
+            return;
+        }
         RunSearch(text);
     });
     connect(headwordBox(), &VnosnoOknoIztocnica::versionPageRequested, this, [this] {
@@ -167,6 +217,7 @@ int CMainFrame::Create()
 
 int CMainFrame::RunSearch(QString text)
 {
+    const NoticeAfter notice([this] { updateServiceNotice(); });
     m_lastQuery = text;
     const int n = m_api.NewSearch(text);
     CInfiniteListView* list = hitList();
@@ -209,6 +260,7 @@ int CMainFrame::GoToHeadword()
 
 void CMainFrame::ShowEntryForHit(int row)
 {
+    const NoticeAfter notice([this] { updateServiceNotice(); });
     const QString html = m_api.GetEntryHtml(row, m_lastQuery);
     if (!m_view)
         return;
@@ -223,6 +275,8 @@ void CMainFrame::ShowEntryForHit(int row)
 
 QString CMainFrame::GetHitHeadword(int row)
 {
+    // Rows page in as they are drawn: a page that cannot be fetched is told of too.
+    const NoticeAfter notice([this] { updateServiceNotice(); });
     return m_api.GetHeadword(row, m_lastQuery);
 }
 
@@ -233,6 +287,7 @@ int CMainFrame::GetHitImage(int row)
 
 int CMainFrame::ResetSearch(QString text)
 {
+    const NoticeAfter notice([this] { updateServiceNotice(); });
     m_lastQuery = text;
     const int n = m_api.NewSearch(text);
     m_searchPane->SetResultCount(n, true);
@@ -257,6 +312,20 @@ void CMainFrame::ShowVersionPage()
                       QCoreApplication::applicationFilePath().toHtmlEscaped());
 }
 
+QString CMainFrame::serviceNotice() const
+{
+    return m_captionBar ? m_captionBar->notice() : QString();
+}
+
+void CMainFrame::updateServiceNotice()
+{
+    const HttpClient::Outcome outcome = HttpClient::lastOutcome();
+    if (outcome.transfers == m_transfersSeen || !m_captionBar)
+        return; // nothing asked since: what is shown still holds
+    m_transfersSeen = outcome.transfers;
+    m_captionBar->SetNotice(noticeFor(outcome));
+}
+
 void CMainFrame::showCaption(const QString& text, const QString& tooltip)
 {
     if (!m_captionBar)
@@ -278,6 +347,7 @@ void CMainFrame::SearchCopiedText(const QString& text)
 void CMainFrame::InitDictionariesAndFilters()
 {
     const int n = m_api.LoadDictionaries();
+    m_dictionariesMissing = n == 0 && serviceUnreached(HttpClient::lastOutcome());
     QList<int> ids;
     for (int i = 0; i < n; ++i)
         ids.append(i < m_api.m_slovarji.size() ? m_api.m_slovarji.at(i).id : -1);
@@ -375,6 +445,7 @@ void CMainFrame::BlankEntryView()
 
 void CMainFrame::ShowNewSearchResult(int count)
 {
+    updateServiceNotice(); // the editor's search
     // The editor searched for the box's text: that is now the query of the rows.
     m_lastQuery = GetQueryText();
     if (m_searchPane)

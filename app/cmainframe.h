@@ -72,6 +72,8 @@ public:
     QString lastQuery() const { return m_lastQuery; }
     int alwaysOnTop() const { return m_alwaysOnTop; }
     int checkClipboard() const { return m_checkClipboard; }
+    // What the caption bar says about the service: empty while the last request was answered.
+    QString serviceNotice() const;
     // A resize burst has not settled yet.
     bool resizePending() const { return m_resizeSettle.isActive(); }
 
@@ -96,6 +98,9 @@ private:
     void onFilterChosen(int position);
     void onResizeSettled();
     void showCaption(const QString& text, const QString& tooltip);
+    // After requests were made: says in the caption bar when the last one found no service,
+    // and takes that back once one is answered.
+    void updateServiceNotice();
 
     IconCache m_ikone;
     DisplayState m_display;
@@ -115,4 +120,8 @@ private:
     QTimer m_resizeSettle;
     int m_heightBeforeResize = -1;
     bool m_created = false;
+    // Transfers already judged by updateServiceNotice.
+    quint64 m_transfersSeen = 0;
+    // The dictionary list could not be fetched; the next search the user starts tries again.
+    bool m_dictionariesMissing = false;
 };

@@ -17,6 +17,16 @@ void MyCMFCCaptionBar::SetText(const QString& text)
     update();
 }
 
+void MyCMFCCaptionBar::SetNotice(const QString& notice)
+{
+    if (notice == m_notice)
+        return;
+    m_notice = notice;
+    // Screen readers announce the bar by its name.
+    setAccessibleName(notice);
+    update();
+}
+
 void MyCMFCCaptionBar::SetButtonToolTip(const QString& title, const QString& description)
 {
     m_tipTitle = title;
@@ -30,6 +40,15 @@ void MyCMFCCaptionBar::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), QColor(222, 222, 222));
+    if (!m_notice.isEmpty()) {
+        const QFont font = CellFont(QStringLiteral("Tahoma"), 18);
+        const QRect box = rect().adjusted(10, 0, -10, 0);
+        painter.setFont(font);
+        painter.setPen(QColor(176, 0, 32));
+        painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter,
+                         QFontMetrics(font).elidedText(m_notice, Qt::ElideRight, box.width()));
+        return;
+    }
     if (m_text.isEmpty())
         return;
 

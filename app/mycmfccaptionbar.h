@@ -15,6 +15,10 @@ public:
     // The tooltip of the bar's button: a title and an optional description.
     void SetButtonToolTip(const QString& title, const QString& description = {});
     QString buttonToolTip() const { return m_tipTitle; }
+    // A plain sentence about the service (it cannot be reached, it failed) shown in place of
+    // the caption until it is cleared with an empty one; the caption comes back then.
+    void SetNotice(const QString& notice);
+    QString notice() const { return m_notice; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -22,4 +26,5 @@ protected:
 private:
     QString m_text;
     QString m_tipTitle;
+    QString m_notice;
 };

@@ -209,6 +209,22 @@ QByteArray HttpClient::fetchBody(const QString& url)
     return result.ok() ? result.body : QByteArray();
 }
 
+namespace {
+thread_local HttpClient::Outcome lastTransferOutcome;
+
+void noteOutcome(const HttpResult& result)
+{
+    ++lastTransferOutcome.transfers;
+    lastTransferOutcome.failure = result.failure;
+    lastTransferOutcome.status = result.status;
+}
+} // namespace
+
+HttpClient::Outcome HttpClient::lastOutcome()
+{
+    return lastTransferOutcome;
+}
+
 HttpResult HttpClient::get(const HttpRequest& request)
 {
     return getMany({request}).first();
@@ -220,8 +236,10 @@ QList<HttpResult> HttpClient::getMany(const QList<HttpRequest>& requests)
     QList<HttpResult> results(requests.size());
     Transfers& transfers = threadTransfers();
     if (!transfers.multi) {
-        for (HttpResult& result : results)
+        for (HttpResult& result : results) {
             result.error = QStringLiteral("cannot start a transfer");
+            noteOutcome(result);
+        }
         return results;
     }
 
@@ -282,5 +300,7 @@ QList<HttpResult> HttpClient::getMany(const QList<HttpRequest>& requests)
         if (!running.empty())
             curl_multi_poll(transfers.multi, nullptr, 0, 100, nullptr);
     }
+    for (const HttpResult& result : std::as_const(results))
+        noteOutcome(result);
     return results;
 }

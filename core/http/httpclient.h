@@ -29,6 +29,16 @@ public:
     // The body of a successful GET of url, or empty on any failure.
     static QByteArray fetchBody(const QString& url);
 
+    // How the last transfer this thread made ended, and how many it has made: lets a caller
+    // tell "the service answered with nothing" from "the service could not be reached".
+    struct Outcome
+    {
+        quint64 transfers = 0;
+        HttpResult::Failure failure = HttpResult::Failure::None;
+        int status = 0;
+    };
+    static Outcome lastOutcome();
+
     // VERBOLIX_CONNECT_TIMEOUT_MS / VERBOLIX_REQUEST_TIMEOUT_MS when set to a positive
     // number, the defaults otherwise. Read at every request, so tests may change them.
     static int connectTimeoutMs();

@@ -6,6 +6,7 @@
 #include "iskalnooknoinseznam.h"
 #include "mycmfccaptionbar.h"
 #include "mytoolbar.h"
+#include "scripteddictionaryservice.h"
 #include "scriptedresults.h"
 #include "scriptedserver.h"
 #include "settings.h"
@@ -26,24 +27,6 @@
 
 namespace {
 const QString searchPath = QStringLiteral("/1.0/search");
-
-QByteArray dictionary(int id, const QByteArray& name, const QByteArray& author)
-{
-    return "<dictionary><id>" + QByteArray::number(id) + "</id><name>" + name + "</name><author>" + author +
-           "</author><type>1</type><lingualism>1</lingualism><languages><language>sl</language></languages>"
-           "</dictionary>";
-}
-
-QByteArray png(Qt::GlobalColor colour)
-{
-    QImage image(16, 16, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 QString pathOf(const QString& target)
 {
@@ -85,48 +68,22 @@ private:
 
     std::unique_ptr<TempConfig> m_config;
     std::unique_ptr<ScriptedServer> m_server;
+    std::unique_ptr<ScriptedDictionaryService> m_service;
     std::unique_ptr<CMainFrame> m_frame;
-    int m_total = 500;
-    int m_relativeIndex = 37;
 };
 
 void TestMainFrame::init()
 {
     m_config = std::make_unique<TempConfig>();
     m_server = std::make_unique<ScriptedServer>();
+    m_service = std::make_unique<ScriptedDictionaryService>(*m_server);
     qputenv("VERBOLIX_API_BASE", m_server->baseUrl().toUtf8());
-    m_total = 500;
-    m_relativeIndex = 37;
-    m_server->setAnswer(QStringLiteral("/1.0/messages"), "<messages/>");
-    m_server->setAnswer(QStringLiteral("/1.0/dictionary/list"),
-                        "<?xml version=\"1.0\" encoding=\"utf-8\"?><dictionaries>" +
-                            dictionary(70, "Slovar A", "Avtor B") + dictionary(58, "Slovar C", "Avtor D") +
-                            dictionary(12, "Slovar E", "Avtor F") + "</dictionaries>");
-    m_server->setReply(QStringLiteral("/1.0/dictionary/icon"), ScriptedReply::ok(png(Qt::red), "image/png"));
-    m_server->setHandler(searchPath, [this](const QString& target) {
-        return ScriptedReply::ok(ScriptedResults(m_total).page(
-            ScriptedResults::parameter(target, QStringLiteral("start")).toInt(),
-            ScriptedResults::parameter(target, QStringLiteral("rows")).toInt()));
-    });
-    m_server->setHandler(QStringLiteral("/1.0/search/entries-after"), [this](const QString& target) {
-        const int order = ScriptedResults::parameter(target, QStringLiteral("start")).toInt();
-        return ScriptedReply::ok(ScriptedResults(m_total).page(
-            (order - 1000) / 3 + 1, ScriptedResults::parameter(target, QStringLiteral("rows")).toInt()));
-    });
-    m_server->setHandler(QStringLiteral("/1.0/search/entry-index"), [this](const QString&) {
-        return ScriptedReply::ok("<result><selected_order>1</selected_order><relative_index>" +
-                                 QByteArray::number(m_relativeIndex) + "</relative_index></result>");
-    });
-    m_server->setHandler(QStringLiteral("/1.0/search/get-entry"), [](const QString& target) {
-        const QString id = ScriptedResults::parameter(target, QStringLiteral("entryId"));
-        return ScriptedReply::ok("<entry><html_content><b class=\"headword\">vnos " + id.toUtf8() +
-                                 "</b> <a href=\"/Search.aspx/x\">povezava</a></html_content></entry>");
-    });
 }
 
 void TestMainFrame::cleanup()
 {
     m_frame.reset();
+    m_service.reset();
     m_server.reset();
     qunsetenv("VERBOLIX_API_BASE");
     m_config.reset();
@@ -212,8 +169,8 @@ void TestMainFrame::enterShowsTheResult()
     QFETCH(int, selectedRow);
     QFETCH(int, notFound);
     start();
-    m_total = 1234;
-    m_relativeIndex = relativeIndex;
+    m_service->total = 1234;
+    m_service->relativeIndex = relativeIndex;
     m_server->clearRequests();
     search(QStringLiteral("miza"));
 
@@ -241,7 +198,7 @@ void TestMainFrame::searchWithoutHits()
     start();
     search(QStringLiteral("miza"));
     QVERIFY(!m_frame->captionBar()->text().isEmpty());
-    m_total = 0;
+    m_service->total = 0;
     search(QStringLiteral("xyzzy"));
     QCOMPARE(m_frame->searchPane()->countLabel()->text(), QStringLiteral("Najdenih: 0"));
     QCOMPARE(m_frame->hitList()->hitCount(), 0);
@@ -254,7 +211,7 @@ void TestMainFrame::searchWithoutHits()
 void TestMainFrame::rowsKeepTheQueryOfTheLastSearch()
 {
     start();
-    m_total = 5000;
+    m_service->total = 5000;
     search(QStringLiteral("miza"));
     m_frame->headwordBox()->setText(QStringLiteral("stol"));
     m_server->clearRequests();
@@ -277,7 +234,7 @@ void TestMainFrame::rowsKeepTheQueryOfTheLastSearch()
 void TestMainFrame::listPagesInAsRowsAreDrawn()
 {
     start();
-    m_relativeIndex = 0;
+    m_service->relativeIndex = 0;
     search(QStringLiteral("miza"));
     const QString after = QStringLiteral("/1.0/search/entries-after");
     QVERIFY(m_server->requests(after).isEmpty());

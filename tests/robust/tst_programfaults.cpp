@@ -1,0 +1,308 @@
+#include "cinfinitelistview.h"
+#include "cmainframe.h"
+#include "cquorbelapp.h"
+#include "cquorbelview.h"
+#include "iskalnooknoinseznam.h"
+#include "scripteddictionaryservice.h"
+#include "scriptedresults.h"
+#include "scriptedserver.h"
+#include "staticstevilorezultatov.h"
+#include "tempconfig.h"
+#include "vnosnooknoiztocnica.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <memory>
+
+// The whole window against a service that goes away, comes back and misbehaves on the wire
+// and in its answers: the window never hangs or crashes, shows the empty result where there
+// is none, says in the caption bar when the service was not reached, and works again as soon
+// as the service does.
+class TestProgramFaults : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void serviceDownAtStartThenBack();
+    void serviceDiesMidSessionAndComesBack();
+    void badAnswers_data();
+    void badAnswers();
+    void iconsThatAreNotPictures();
+
+private:
+    void start();
+    void serveOn(int port);
+    // Types text and presses Enter; answers how long the window was held.
+    qint64 search(const QString& text);
+    QString countText() const;
+    QString notice() const { return m_frame->serviceNotice(); }
+    // After a fault: with the healthy service back, a search works as ever.
+    void searchWorksAgain();
+
+    std::unique_ptr<TempConfig> m_config;
+    std::unique_ptr<ScriptedServer> m_server;
+    std::unique_ptr<ScriptedDictionaryService> m_service;
+    std::unique_ptr<CMainFrame> m_frame;
+};
+
+namespace {
+constexpr int requestTimeoutMs = 2000;
+
+const QString unreachable = QStringLiteral("Slovarske storitve ni mogoče doseči.");
+const QString tooSlow = QStringLiteral("se ni odzvala pravočasno");
+const QString tooLarge = QStringLiteral("prevelik odgovor");
+
+// How many nested elements a hostile answer opens.
+constexpr int deepNesting = 200000;
+
+QByteArray hits(int total)
+{
+    return ScriptedResults(total).page(0, 200);
+}
+} // namespace
+
+void TestProgramFaults::initTestCase()
+{
+    qputenv("VERBOLIX_CONNECT_TIMEOUT_MS", "1000");
+    qputenv("VERBOLIX_REQUEST_TIMEOUT_MS", QByteArray::number(requestTimeoutMs));
+}
+
+void TestProgramFaults::init()
+{
+    m_config = std::make_unique<TempConfig>();
+    serveOn(0);
+}
+
+void TestProgramFaults::cleanup()
+{
+    m_frame.reset();
+    m_service.reset();
+    m_server.reset();
+    qunsetenv("VERBOLIX_API_BASE");
+    m_config.reset();
+}
+
+void TestProgramFaults::serveOn(int port)
+{
+    m_service.reset();
+    m_server = std::make_unique<ScriptedServer>(port);
+    QVERIFY(m_server->port() > 0);
+    m_service = std::make_unique<ScriptedDictionaryService>(*m_server);
+    qputenv("VERBOLIX_API_BASE", m_server->baseUrl().toUtf8());
+}
+
+void TestProgramFaults::start()
+{
+    m_frame = std::make_unique<CMainFrame>();
+    QCOMPARE(m_frame->Create(), 0);
+    m_frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+}
+
+qint64 TestProgramFaults::search(const QString& text)
+{
+    VnosnoOknoIztocnica* box = m_frame->headwordBox();
+    box->setFocus();
+    box->setText(text);
+    QElapsedTimer held;
+    held.start();
+    QTest::keyClick(box, Qt::Key_Return);
+    return held.elapsed();
+}
+
+QString TestProgramFaults::countText() const
+{
+    return m_frame->searchPane()->countLabel()->text();
+}
+
+void TestProgramFaults::searchWorksAgain()
+{
+    m_service->install();
+    m_service->total = 500;
+    m_service->relativeIndex = 37;
+    search(QStringLiteral("miza"));
+    QCOMPARE(countText(), QStringLiteral("Najdenih: 500"));
+    QCOMPARE(notice(), QString());
+    QCOMPARE(m_frame->hitList()->selectionMark(), 37);
+    QVERIFY(m_frame->entryView()->pageHtml().contains(
+        QStringLiteral("vnos %1").arg(ScriptedResults::entryIdOf(37))));
+}
+
+void TestProgramFaults::serviceDownAtStartThenBack()
+{
+    const int port = m_server->port();
+    m_service.reset();
+    m_server.reset(); // nothing listens there now
+    start();
+    QCOMPARE(countText(), QStringLiteral("Najdenih: 0"));
+    QCOMPARE(m_frame->hitList()->hitCount(), 0);
+    QVERIFY2(notice().contains(unreachable), qPrintable(notice()));
+    search(QStringLiteral("miza"));
+    QVERIFY2(notice().contains(unreachable), qPrintable(notice()));
+    QTest::keyClick(m_frame->hitList(), Qt::Key_Down); // an empty list takes keys
+
+    // The service starts; the next search fetches the dictionaries it missed, then finds.
+    serveOn(port);
+    searchWorksAgain();
+    QCOMPARE(m_frame->icons().count(), 3);
+    QCOMPARE(m_frame->GetHitImage(0), 0);
+}
+
+void TestProgramFaults::serviceDiesMidSessionAndComesBack()
+{
+    start();
+    searchWorksAgain();
+    const int port = m_server->port();
+    m_service.reset();
+    m_server.reset();
+
+    search(QStringLiteral("stol"));
+    QCOMPARE(countText(), QStringLiteral("Najdenih: 0"));
+    QCOMPARE(m_frame->hitList()->hitCount(), 0);
+    QVERIFY2(notice().contains(unreachable), qPrintable(notice()));
+    // Nothing of the earlier search is left to be fetched from nowhere.
+    QCOMPARE(m_frame->GetHitHeadword(0), QString());
+
+    serveOn(port);
+    searchWorksAgain();
+}
+
+void TestProgramFaults::badAnswers_data()
+{
+    // The path given the fault, the fault, the count shown then, and the start of the
+    // caption bar's notice (empty: the service answered, so none).
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("fault");
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QString>("noticeStart"); // a part of it
+    const QString search = QStringLiteral("/1.0/search");
+    const QString index = QStringLiteral("/1.0/search/entry-index");
+    const QString entry = QStringLiteral("/1.0/search/get-entry");
+    const QString none = QStringLiteral("Najdenih: 0");
+
+    QTest::newRow("search never answers") << search << QByteArray("never") << none << tooSlow;
+    QTest::newRow("search trickles in time") << search << QByteArray("trickle") << QStringLiteral("Najdenih: 7")
+                                             << QString();
+    QTest::newRow("search trickles past the timeout")
+        << search << QByteArray("trickle-slow") << none << tooSlow;
+    QTest::newRow("HTTP 500 with an HTML page")
+        << search << QByteArray("500") << none << QStringLiteral("Slovarska storitev je javila napako (HTTP 500)");
+    QTest::newRow("redirect loop") << search << QByteArray("loop") << none << unreachable;
+    QTest::newRow("truncated XML") << search << QByteArray("truncated") << none << QString();
+    QTest::newRow("answer of 100 MB") << search << QByteArray("huge") << none << tooLarge;
+    QTest::newRow("bytes that are not UTF-8") << search << QByteArray("latin2") << QStringLiteral("Najdenih: 3")
+                                              << QString();
+    QTest::newRow("deeply nested elements") << search << QByteArray("nested") << none << QString();
+    QTest::newRow("entities and a DOCTYPE") << search << QByteArray("entities") << none << QString();
+    QTest::newRow("total of 2^31-1") << search << QByteArray("int-max")
+                                     << QStringLiteral("Najdenih: 2147483647") << QString();
+    QTest::newRow("relative index below -1") << index << QByteArray("index-negative")
+                                             << QStringLiteral("Najdenih: 500") << QString();
+    // The first row's entry is then shown, and its answer clears the notice again.
+    QTest::newRow("entry index never answers") << index << QByteArray("never")
+                                               << QStringLiteral("Najdenih: 500") << QString();
+    QTest::newRow("entry HTTP 500") << entry << QByteArray("500") << QStringLiteral("Najdenih: 500")
+                                    << QStringLiteral("Slovarska storitev je javila napako (HTTP 500)");
+    QTest::newRow("entry never answers") << entry << QByteArray("never") << QStringLiteral("Najdenih: 500")
+                                         << tooSlow;
+}
+
+void TestProgramFaults::badAnswers()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, fault);
+    QFETCH(QString, count);
+    QFETCH(QString, noticeStart);
+    start();
+    const QByteArray external = "/external";
+    m_server->setAnswer(QString::fromLatin1(external), "<total>9</total>");
+
+    ScriptedReply reply;
+    if (fault == "never") {
+        reply = ScriptedReply::neverAnswer();
+    } else if (fault == "trickle") {
+        reply = ScriptedReply::trickle(hits(7), 256, 10);
+    } else if (fault == "trickle-slow") {
+        reply = ScriptedReply::trickle(hits(7), 1, 200);
+    } else if (fault == "500") {
+        reply = ScriptedReply::error(500, "<html><body><h1>Internal Server Error</h1></body></html>");
+    } else if (fault == "loop") {
+        reply = ScriptedReply::redirect(path.toUtf8() + "?again=1");
+    } else if (fault == "truncated") {
+        const QByteArray whole = hits(50);
+        reply = ScriptedReply::ok(whole.left(whole.size() / 2));
+    } else if (fault == "huge") {
+        reply = ScriptedReply::chunkedRunaway(hits(200)); // about 100 MB before the server gives up
+    } else if (fault == "latin2") {
+        // Windows-1250 "čšž" where UTF-8 is promised, and a byte that is no character at all.
+        reply = ScriptedReply::ok(hits(3).replace("geslo 1", "\xe8\x9a\x9e \xff"));
+    } else if (fault == "nested") {
+        reply = ScriptedReply::ok("<results><total>5</total>" + QByteArray("<hit>").repeated(deepNesting) +
+                                  "</results>");
+    } else if (fault == "entities") {
+        QByteArray doctype = "<!DOCTYPE results SYSTEM \"" + m_server->baseUrl().toUtf8() + external +
+                             "\" [<!ENTITY a \"" + QByteArray(1000, 'a') + "\">";
+        for (char c = 'b'; c <= 'j'; ++c)
+            doctype += "<!ENTITY " + QByteArray(1, c) + " \"" + QByteArray("&").append(char(c - 1)).append(';').repeated(10) +
+                       "\">";
+        doctype += "<!ENTITY x SYSTEM \"" + m_server->baseUrl().toUtf8() + external + "\">]>";
+        reply = ScriptedReply::ok(doctype + "<results><total>&x;&j;</total></results>");
+    } else if (fault == "int-max") {
+        reply = ScriptedReply::ok(hits(5).replace("<total>5</total>", "<total>2147483647</total>"));
+    } else if (fault == "index-negative") {
+        reply = ScriptedReply::ok("<result><selected_order>1</selected_order><relative_index>-5</relative_index>"
+                                  "</result>");
+    }
+    m_server->setReply(path, reply);
+    m_server->clearRequests();
+    m_service->relativeIndex = 12; // an entry not fetched yet (entries are remembered)
+
+    const qint64 held = search(QStringLiteral("miza"));
+    // A fault costs at most the request timeout per request, never an open-ended wait (the
+    // scripted server would hold a never-answered request for a minute).
+    QVERIFY2(held < 5 * requestTimeoutMs, qPrintable(QString::number(held)));
+    QCOMPARE(countText(), count);
+    QVERIFY2(noticeStart.isEmpty() ? notice().isEmpty() : notice().contains(noticeStart),
+             qPrintable(notice()));
+    QCOMPARE(m_server->requests(QString::fromLatin1(external)), QStringList());
+
+    // The list is still a list: keys move the selection within it and rows draw.
+    CInfiniteListView* list = m_frame->hitList();
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_End);
+    QTest::keyClick(list, Qt::Key_PageUp);
+    QTest::keyClick(list, Qt::Key_Home);
+    QVERIFY(list->hitCount() == 0 || list->selectionMark() == 0);
+    QVERIFY(!list->grab().isNull());
+
+    searchWorksAgain();
+}
+
+void TestProgramFaults::iconsThatAreNotPictures()
+{
+    m_server->setReply(QStringLiteral("/1.0/dictionary/icon"),
+                       ScriptedReply::ok("<html>not a picture</html>", "image/png"));
+    start();
+    // Every dictionary still has its icon: the stand-in picture.
+    QCOMPARE(m_frame->icons().count(), 3);
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(!m_frame->icons().at(i).bitmap.isNull());
+    QCOMPARE(notice(), QString());
+    searchWorksAgain();
+    QVERIFY(m_frame->GetHitImage(0) >= 0);
+    QVERIFY(!m_frame->hitList()->grab().isNull());
+}
+
+int main(int argc, char** argv)
+{
+    qputenv("VERBOLIX_NO_SPLASH", "1");
+    CQuorbelApp::PrepareProcess();
+    CQuorbelApp app(argc, argv);
+    TestProgramFaults test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_programfaults.moc"
