@@ -1,6 +1,7 @@
 #include "cquorbelview.h"
 #include "displaystate.h"
 #include "entryschemehandler.h"
+#include "scriptedserver.h"
 
 #include <QApplication>
 #include <QFile>
@@ -22,6 +23,9 @@ private slots:
     void entryIsRewrittenAndStyled();
     void scriptsInEntriesDoNotRun();
     void localFilesOtherThanStylesheetAreRefused();
+    void hostileEntriesGoNowhere_data();
+    void hostileEntriesGoNowhere();
+    void theUsersClickOnALinkGoesThrough();
     void entryLargerThanTwoMegabytesIsShown();
     void entriesAreIgnoredOnStartPage();
 
@@ -157,6 +161,70 @@ void TestEntryView::localFilesOtherThanStylesheetAreRefused()
     QCOMPARE(eval(QStringLiteral("document.getElementById('s').naturalWidth")).toInt(), 0);
     // The stylesheet itself still loads (its rules applied above); check it is linked here too.
     QCOMPARE(eval(QStringLiteral("document.styleSheets.length")).toInt(), 1);
+}
+
+void TestEntryView::hostileEntriesGoNowhere_data()
+{
+    // %1 is a server that records what reaches it; "then" runs in the application's world
+    // once the entry has loaded, as a stand-in for anything but the user.
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("then");
+    QTest::newRow("iframe") << QStringLiteral("<iframe src=\"%1/frame\"></iframe>beseda") << QString();
+    QTest::newRow("iframe of a local file")
+        << QStringLiteral("<iframe id=\"f\" src=\"file:///etc/passwd\"></iframe>beseda") << QString();
+    QTest::newRow("meta refresh")
+        << QStringLiteral("<meta http-equiv=\"refresh\" content=\"0; url=%1/refresh\">beseda") << QString();
+    QTest::newRow("form submitted")
+        << QStringLiteral("<form action=\"%1/form\"><input name=\"q\" value=\"x\"></form>beseda")
+        << QStringLiteral("document.forms[0].submit()");
+    QTest::newRow("form posted")
+        << QStringLiteral("<form method=\"post\" action=\"%1/form\"><input name=\"q\"></form>beseda")
+        << QStringLiteral("document.forms[0].requestSubmit()");
+}
+
+void TestEntryView::hostileEntriesGoNowhere()
+{
+    QFETCH(QString, html);
+    QFETCH(QString, then);
+    ScriptedServer server;
+    for (const char* path : {"/frame", "/refresh", "/form"})
+        server.setAnswer(QString::fromLatin1(path), "<html><body>tuje</body></html>", 200, "text/html");
+
+    QVERIFY(show(html.arg(server.baseUrl())));
+    if (!then.isEmpty())
+        eval(then.arg(server.baseUrl()));
+    // A refresh of 0 s or a submission would have gone out by now.
+    QTest::qWait(1500);
+    QCOMPARE(server.requests(), QStringList());
+    QCOMPARE(m_view->url().scheme(), QString::fromLatin1(EntrySchemeHandler::Scheme));
+    QVERIFY(eval(QStringLiteral("document.body.textContent")).toString().contains(QStringLiteral("beseda")));
+    // Nothing of the frames' documents was read either.
+    QCOMPARE(eval(QStringLiteral("Array.from(document.querySelectorAll('iframe')).map(f => "
+                                 "{ try { return f.contentDocument.body.textContent; } catch (e) "
+                                 "{ return ''; } }).join('')"))
+                 .toString(),
+             QString());
+}
+
+void TestEntryView::theUsersClickOnALinkGoesThrough()
+{
+    // Upper-case anchors stay anchors; a click on one by the user leaves the entry.
+    ScriptedServer server;
+    server.setAnswer(QStringLiteral("/page"), "<html><body>spletna stran</body></html>", 200, "text/html");
+    QVERIFY(show(QStringLiteral("<A HREF=\"%1/page\" style=\"display:block;height:50px\">povezava</A>")
+                     .arg(server.baseUrl())));
+    const QVariantList at = eval(QStringLiteral("(r => [r.left + r.width / 2, r.top + r.height / 2])"
+                                                "(document.querySelector('A').getBoundingClientRect())"))
+                                .toList();
+    QCOMPARE(at.size(), 2);
+    QWidget* surface = m_view->focusProxy();
+    QVERIFY(surface);
+    QSignalSpy loaded(m_view, &QWebEngineView::loadFinished);
+    const QPoint point(at.at(0).toInt(), at.at(1).toInt());
+    QTest::mouseClick(surface, Qt::LeftButton, {}, point);
+    QVERIFY(loaded.wait(15000));
+    QCOMPARE(server.requests(QStringLiteral("/page")).size(), 1);
+    QCOMPARE(m_view->url(), QUrl(server.baseUrl() + QStringLiteral("/page")));
 }
 
 void TestEntryView::entryLargerThanTwoMegabytesIsShown()

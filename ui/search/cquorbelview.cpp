@@ -1,6 +1,7 @@
 #include "cquorbelview.h"
 
 #include "displaystate.h"
+#include "entrypage.h"
 #include "entryschemehandler.h"
 #include "fileaccessguard.h"
 
@@ -18,7 +19,7 @@ CQuorbelView::CQuorbelView(DisplayState* display, QWidget* parent)
     profile->setUrlRequestInterceptor(m_guard);
     profile->installUrlSchemeHandler(EntrySchemeHandler::Scheme,
                                      new EntrySchemeHandler([this] { return m_pageHtml; }, profile));
-    auto* page = new QWebEnginePage(profile, this);
+    auto* page = new EntryPage(profile, this);
     QWebEngineSettings* settings = page->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);

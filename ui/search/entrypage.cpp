@@ -1,0 +1,18 @@
+#include "entrypage.h"
+
+#include "entryschemehandler.h"
+
+EntryPage::EntryPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent)
+{
+}
+
+bool EntryPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)
+{
+    const bool showingEntry = this->url().scheme() == QLatin1String(EntrySchemeHandler::Scheme);
+    if (!showingEntry || type == NavigationTypeTyped) // the program's own load()
+        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    if (isMainFrame && type == NavigationTypeLinkClicked)
+        return true;
+    ++m_refused;
+    return false;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QWebEnginePage>
+
+// The entry view's page. While it shows an entry, nothing but the user moves it elsewhere:
+// the program's own loads and the user's link clicks go through; frames inside the entry,
+// refreshes and redirects, and form submissions do not. Other pages (the welcome page, a
+// page the user clicked to) navigate as any web page does.
+class EntryPage : public QWebEnginePage
+{
+    Q_OBJECT
+public:
+    EntryPage(QWebEngineProfile* profile, QObject* parent = nullptr);
+
+    // Navigations refused while an entry was shown, for those who want to see them.
+    int refusedNavigations() const { return m_refused; }
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+
+private:
+    int m_refused = 0;
+};
