@@ -1,6 +1,8 @@
 // A second running program on the settings store, for the tests of tst_storeprocess.cpp.
 //   filters_storechild save-as NAME   starts like the program, saves dictionary 70 as a new
 //                                     filter and prints its id
+//   filters_storechild save-many PREFIX GO
+//                                     once the file GO exists, saves 40 filters PREFIX0..39
 //   filters_storechild rewrite        starts like the program, then stores every user
 //                                     filter again and again with a text of 3000 characters
 //                                     that changes each round; prints "ready" after its
@@ -8,6 +10,8 @@
 #include "capi.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QThread>
 #include <QStringList>
 #include <cstdio>
 
@@ -34,6 +38,18 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    if (args.size() == 4 && args.at(1) == QStringLiteral("save-many")) {
+        // Waits for the file named by the test, so that both programs start saving together.
+        while (!QFile::exists(args.at(3)))
+            QThread::msleep(1);
+        startedApi(api).SelectDictionaryById(70);
+        for (int i = 0; i < 40; ++i) {
+            if (api.SaveSelectionAsFilter(args.at(2) + QString::number(i)) < 3)
+                return 1;
+        }
+        return 0;
+    }
+
     if (args.size() == 2 && args.at(1) == QStringLiteral("rewrite")) {
         startedApi(api);
         for (int round = 1;; ++round) {
@@ -52,6 +68,6 @@ int main(int argc, char** argv)
         }
     }
 
-    std::fputs("usage: filters_storechild save-as NAME | rewrite\n", stderr);
+    std::fputs("usage: filters_storechild save-as NAME | save-many PREFIX GO | rewrite\n", stderr);
     return 2;
 }

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QTest>
 #include <functional>
 #include <memory>
@@ -53,6 +54,7 @@ private slots:
     void cleanup() { m_config.reset(); }
 
     void otherProgramsKeysCount();
+    void twoProgramsSavingAtOnceLoseNothing();
     void interruptedWriteLeavesTheWholeFile();
     void writesReplaceTheFileWhole_data();
     void writesReplaceTheFileWhole();
@@ -93,6 +95,38 @@ void TestStoreProcess::otherProgramsKeysCount()
                                QStringLiteral("drugi 2|7|,70,"),
                                QStringLiteral("prvi 2|8|,58,")};
     QCOMPARE(names, expected);
+}
+
+void TestStoreProcess::twoProgramsSavingAtOnceLoseNothing()
+{
+    const QString go = m_config->dir() + QStringLiteral("/go");
+    QProcess first, second;
+    first.start(childProgram, {QStringLiteral("save-many"), QStringLiteral("prvi "), go});
+    second.start(childProgram, {QStringLiteral("save-many"), QStringLiteral("drugi "), go});
+    QVERIFY(first.waitForStarted() && second.waitForStarted());
+    QFile(go).open(QIODevice::WriteOnly);
+    for (QProcess* child : {&first, &second}) {
+        QVERIFY(child->waitForFinished(60000));
+        QCOMPARE(child->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child->exitCode(), 0);
+    }
+
+    CApi next;
+    next.InitFilters();
+    QSet<int> ids;
+    QSet<QString> names;
+    for (const CShema& f : std::as_const(next.m_sheme)) {
+        ids.insert(f.id);
+        names.insert(f.name);
+        if (f.id >= 3)
+            QCOMPARE(f.dictionaries, QStringLiteral(",70,"));
+    }
+    QCOMPARE(next.m_sheme.size(), 3 + 80);
+    QCOMPARE(ids.size(), 3 + 80);
+    for (int i = 0; i < 40; ++i) {
+        QVERIFY2(names.contains(QStringLiteral("prvi %1").arg(i)), qPrintable(QString::number(i)));
+        QVERIFY2(names.contains(QStringLiteral("drugi %1").arg(i)), qPrintable(QString::number(i)));
+    }
 }
 
 // A program killed while it stores filters must leave the file as it was before or after
