@@ -74,14 +74,15 @@ QString XmlElement::text() const
     const pugi::xml_node self(m_node);
     if (self.type() == pugi::node_pcdata || self.type() == pugi::node_cdata)
         return fromPugi(self.value());
-    // Gather bytes first so that UTF-8 is decoded once.
-    std::string joined;
+    // Each text node is decoded on its own: no character spans markup, so bad bytes on
+    // either side of a tag must not join into one.
+    QString joined;
     walkDescendants(self, [&](pugi::xml_node node) {
         if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
-            joined += node.value();
+            joined += fromPugi(node.value());
         return true;
     });
-    return QString::fromUtf8(joined.data(), qsizetype(joined.size()));
+    return joined;
 }
 
 QString XmlElement::innerXml() const

@@ -224,6 +224,9 @@ void TestHostileAnswers::oddBytes_data()
         << 1 << QStringLiteral("a\uFFFD\uFFFDb\uFFFD");
     QTest::newRow("encoded surrogate")
         << utf8Answer("x\xed\xa0\x80y") << 1 << QStringLiteral("x\uFFFD\uFFFD\uFFFDy");
+    // No character spans markup: the bytes on either side of a tag are decoded apart.
+    QTest::newRow("bytes of one character on both sides of a tag")
+        << utf8Answer("a\xe2<b/>\x97\x97z") << 1 << QStringLiteral("a\uFFFD\uFFFD\uFFFDz");
     QTest::newRow("overlong slash") << utf8Answer("\xc0\xaf") << 1 << QStringLiteral("\uFFFD\uFFFD");
     QTest::newRow("control characters kept") << utf8Answer("\x01\x7f\t") << 1 << QStringLiteral("\x01\x7f\t");
     QTest::newRow("declared Latin-1")
