@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLockFile>
 #include <QSettings>
 
 // The one place that names the settings store: organisation "Dravik", application
@@ -10,3 +11,21 @@
 // organisation-wide or system-wide file can lend the program values or filters that it
 // could then never change or delete.
 QSettings OpenSettingsFile();
+
+// Held while a change reads and writes the store as one step that another running program
+// must not interleave with (choosing a free filter id and storing it; the first run's preset
+// filter). A lock file beside the store, not the store's own lock, which QSettings takes for
+// every write. When it cannot be had (a read-only or missing config directory, where writes
+// fail anyway) the step goes on after a few seconds.
+class SettingsStepLock
+{
+public:
+    SettingsStepLock();
+    SettingsStepLock(const SettingsStepLock&) = delete;
+    SettingsStepLock& operator=(const SettingsStepLock&) = delete;
+
+    static QString path();
+
+private:
+    QLockFile m_file;
+};

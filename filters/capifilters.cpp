@@ -4,6 +4,8 @@
 #include "dictionariestext.h"
 #include "filterkeys.h"
 #include "settings.h"
+#include "settingsfile.h"
+
 
 namespace {
 constexpr int AllDictionariesId = 0;
@@ -31,6 +33,10 @@ void CApi::InitFilters()
     if (indexOfFilter(m_sheme, TemporaryId) < 0)
         SetFilter(TemporaryId, temporaryName(), QStringLiteral(",,"));
 
+    if (Settings::Read(Setting::FirstRun) != 0)
+        return;
+    // Two programs started for the first time at once must add one preset between them.
+    const SettingsStepLock step;
     if (Settings::Read(Setting::FirstRun) != 0)
         return;
     Settings::Write(Setting::FirstRun, 1);
@@ -98,6 +104,10 @@ void CApi::SetFilter(int id, const QString& name, const QString& dictionaries)
 
 int CApi::SaveSelectionAsFilter(const QString& name)
 {
+    // Another running program may be choosing an id at this moment: choosing and storing
+    // as one step means the two never take the same id.
+    const SettingsStepLock step;
+
     // The smallest id whose key is free and that no listed filter holds. A listed filter
     // can have lost its key (another instance deleted it, or storing it failed); taking its
     // id would overwrite that filter instead of adding the new one.
