@@ -1,5 +1,6 @@
 #include "dictionaryservice.h"
 
+#include "countingtaskqueue.h"
 #include "entryhtml.h"
 #include "utf8text.h"
 #include "xmlanswer.h"
@@ -136,28 +137,6 @@ std::string searchAnswer(const Catalogue& catalogue, size_t total, size_t positi
     return out;
 }
 
-// Hands each accepted connection to the library's pool, counting them on the way.
-class CountingTaskQueue : public httplib::TaskQueue
-{
-public:
-    // Each open connection holds a thread while it waits for its next request, and a
-    // client keeps several open; leave room for a few such clients at once.
-    explicit CountingTaskQueue(std::atomic<uint64_t>& connections)
-        : m_pool(std::max<size_t>(CPPHTTPLIB_THREAD_POOL_COUNT, 32)), m_connections(connections)
-    {
-    }
-    void enqueue(std::function<void()> fn) override
-    {
-        ++m_connections;
-        m_pool.enqueue(std::move(fn));
-    }
-    void shutdown() override { m_pool.shutdown(); }
-
-private:
-    httplib::ThreadPool m_pool;
-    std::atomic<uint64_t>& m_connections;
-};
-
 } // namespace
 
 DictionaryService::DictionaryService(const Catalogue& catalogue, std::vector<ServiceMessage> messages,
@@ -213,7 +192,11 @@ void DictionaryService::installRoutes()
     // added latency, goes out as X-Service-Time-Us (the benchmark reads it).
     static thread_local std::chrono::steady_clock::time_point requestStart;
     const int latency = m_settings.latencyMs;
-    server.new_task_queue = [this] { return new CountingTaskQueue(m_connections); };
+    // Each open connection holds a thread while it waits for its next request, and a client
+    // keeps several open; leave room for a few such clients at once.
+    server.new_task_queue = [this] {
+        return new CountingTaskQueue<uint64_t>(std::max<size_t>(CPPHTTPLIB_THREAD_POOL_COUNT, 32), m_connections);
+    };
     server.set_pre_routing_handler([this, latency](const httplib::Request& request, httplib::Response& res) {
         if (request.path == "/stats")
             return httplib::Server::HandlerResponse::Unhandled;

@@ -1,5 +1,6 @@
 #include "httpclient.h"
 #include "scriptedserver.h"
+#include "service/countingtaskqueue.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -29,23 +30,6 @@ private:
 };
 
 namespace {
-
-// The library's pool, counting the connections handed to it (one task each).
-class CountingPool : public httplib::TaskQueue
-{
-public:
-    explicit CountingPool(std::atomic<int>& connections) : m_pool(4), m_connections(connections) {}
-    void enqueue(std::function<void()> fn) override
-    {
-        ++m_connections;
-        m_pool.enqueue(std::move(fn));
-    }
-    void shutdown() override { m_pool.shutdown(); }
-
-private:
-    httplib::ThreadPool m_pool;
-    std::atomic<int>& m_connections;
-};
 
 HttpRequest requestFor(const QString& url)
 {
@@ -170,7 +154,7 @@ void TestConnections::httpsChecksTheCertificate()
     httplib::SSLServer server(cert.toLocal8Bit().constData(), key.toLocal8Bit().constData());
     QVERIFY(server.is_valid());
     std::atomic<int> connections{0};
-    server.new_task_queue = [&connections] { return new CountingPool(connections); };
+    server.new_task_queue = [&connections] { return new CountingTaskQueue<int>(4, connections); };
     server.Get("/page", [](const httplib::Request&, httplib::Response& response) {
         response.set_content("secure", "text/plain");
     });

@@ -1,5 +1,7 @@
 #include "scriptedserver.h"
 
+#include "service/countingtaskqueue.h"
+
 #include <QMap>
 #include <arpa/inet.h>
 #include <atomic>
@@ -81,30 +83,6 @@ ScriptedReply ScriptedReply::redirect(const QByteArray& location, int status)
     r.headers.append({QByteArrayLiteral("Location"), location});
     return r;
 }
-
-namespace {
-
-// The library's pool, counting the connections it is handed (one task per connection).
-class CountingThreadPool : public httplib::TaskQueue
-{
-public:
-    CountingThreadPool(size_t threads, std::atomic<int>& connections)
-        : m_pool(threads), m_connections(connections)
-    {
-    }
-    void enqueue(std::function<void()> fn) override
-    {
-        ++m_connections;
-        m_pool.enqueue(std::move(fn));
-    }
-    void shutdown() override { m_pool.shutdown(); }
-
-private:
-    httplib::ThreadPool m_pool;
-    std::atomic<int>& m_connections;
-};
-
-} // namespace
 
 struct ScriptedServer::Impl
 {
@@ -211,7 +189,7 @@ void ScriptedServer::Impl::handle(const httplib::Request& req, httplib::Response
 ScriptedServer::ScriptedServer(int port, IdleConnections idle) : d(std::make_unique<Impl>())
 {
     // Hanging answers each hold a worker; leave room for a few of them.
-    d->server.new_task_queue = [this] { return new CountingThreadPool(24, d->connections); };
+    d->server.new_task_queue = [this] { return new CountingTaskQueue<int>(24, d->connections); };
     // Clients that keep their connection open may send many requests over it. Stopping waits
     // for the threads that hold such connections while they sit idle: 0 closes them after the
     // library's first 10 ms poll finds nothing.
