@@ -11,8 +11,5 @@ bool EntryPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bo
     const bool showingEntry = this->url().scheme() == QLatin1String(EntrySchemeHandler::Scheme);
     if (!showingEntry || type == NavigationTypeTyped) // the program's own load()
         return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
-    if (isMainFrame && type == NavigationTypeLinkClicked)
-        return true;
-    ++m_refused;
-    return false;
+    return isMainFrame && type == NavigationTypeLinkClicked;
 }

@@ -12,12 +12,6 @@ class EntryPage : public QWebEnginePage
 public:
     EntryPage(QWebEngineProfile* profile, QObject* parent = nullptr);
 
-    // Navigations refused while an entry was shown, for those who want to see them.
-    int refusedNavigations() const { return m_refused; }
-
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
-
-private:
-    int m_refused = 0;
 };
