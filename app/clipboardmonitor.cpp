@@ -1,6 +1,6 @@
-#include "clipboardmonitor.h"
+#include "app/clipboardmonitor.h"
 
-#include "settings.h"
+#include "core/settings.h"
 
 #include <QGuiApplication>
 #include <QMimeData>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "capi.h"
-#include "displaystate.h"
-#include "editor/filtereditorhost.h"
-#include "hitsource.h"
-#include "iconcache.h"
-#include "stylesheetfile.h"
+#include "core/capi.h"
+#include "ui/search/displaystate.h"
+#include "filters/editor/filtereditorhost.h"
+#include "ui/search/hitsource.h"
+#include "core/icons/iconcache.h"
+#include "app/stylesheetfile.h"
 
 #include <QImage>
 #include <QMainWindow>

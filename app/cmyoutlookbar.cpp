@@ -1,4 +1,4 @@
-#include "cmyoutlookbar.h"
+#include "app/cmyoutlookbar.h"
 
 #include <QContextMenuEvent>
 #include <QTabWidget>

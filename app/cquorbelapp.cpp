@@ -1,7 +1,7 @@
-#include "cquorbelapp.h"
+#include "app/cquorbelapp.h"
 
-#include "cmainframe.h"
-#include "entryschemehandler.h"
+#include "app/cmainframe.h"
+#include "ui/search/entryschemehandler.h"
 
 #include <QIcon>
 #include <QLocale>

@@ -1,8 +1,8 @@
-#include "localservice.h"
+#include "app/localservice.h"
 
-#include "apiconfig.h"
-#include "buildconfig.h"
-#include "httpclient.h"
+#include "core/apiconfig.h"
+#include "core/buildconfig.h"
+#include "core/http/httpclient.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,5 +1,5 @@
-#include "cquorbelapp.h"
-#include "localservice.h"
+#include "app/cquorbelapp.h"
+#include "app/localservice.h"
 
 int main(int argc, char** argv)
 {

@@ -1,4 +1,4 @@
-#include "messagedialog.h"
+#include "app/messagedialog.h"
 
 #include <QFontMetrics>
 #include <QLabel>

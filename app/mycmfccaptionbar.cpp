@@ -1,6 +1,6 @@
-#include "mycmfccaptionbar.h"
+#include "app/mycmfccaptionbar.h"
 
-#include "cellfont.h"
+#include "ui/search/cellfont.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "mytoolbar.h"
+#include "app/mytoolbar.h"
 
 #include <QComboBox>
 #include <QIcon>

@@ -1,6 +1,6 @@
-#include "servermessages.h"
+#include "app/servermessages.h"
 
-#include "messagedialog.h"
+#include "app/messagedialog.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -1,4 +1,4 @@
-#include "splashscreenex.h"
+#include "app/splashscreenex.h"
 
 #include <QEvent>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "stylesheetfile.h"
+#include "app/stylesheetfile.h"
 
 #include <QDir>
 #include <QFile>

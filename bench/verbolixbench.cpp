@@ -4,11 +4,11 @@
 //                            and time Enter to the entry shown
 // The service must run with --stats; VERBOLIX_API_BASE names it. Lines printed are
 // "name value", read by the script.
-#include "cinfinitelistview.h"
-#include "cmainframe.h"
-#include "cquorbelapp.h"
-#include "cquorbelview.h"
-#include "vnosnooknoiztocnica.h"
+#include "ui/search/cinfinitelistview.h"
+#include "app/cmainframe.h"
+#include "app/cquorbelapp.h"
+#include "ui/search/cquorbelview.h"
+#include "ui/search/vnosnooknoiztocnica.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

@@ -1,6 +1,9 @@
 # Compile settings every target of the project links.
 add_library(verbolix_common INTERFACE)
 target_compile_options(verbolix_common INTERFACE -Wall -Wextra)
+# One include root: every include names its folder from the top of the tree
+# ("core/xml/xmlanswer.h"); generated headers sit at the same place under the build tree.
+target_include_directories(verbolix_common INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
 target_compile_definitions(verbolix_common INTERFACE
     QT_NO_CAST_FROM_ASCII
     QT_NO_NARROWING_CONVERSIONS_IN_CONNECT

@@ -1,8 +1,8 @@
-#include "answerreaders.h"
+#include "core/answerreaders.h"
 
-#include "capi.h"
-#include "httpclient.h"
-#include "xmlanswer.h"
+#include "core/capi.h"
+#include "core/http/httpclient.h"
+#include "core/xml/xmlanswer.h"
 
 int readSearchAnswer(const QByteArray& bytes, QList<CZadetek>& out)
 {

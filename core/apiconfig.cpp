@@ -1,6 +1,6 @@
-#include "apiconfig.h"
+#include "core/apiconfig.h"
 
-#include "buildconfig.h"
+#include "core/buildconfig.h"
 
 QString ApiBaseUrl()
 {

@@ -1,9 +1,9 @@
-#include "capi.h"
+#include "core/capi.h"
 
-#include "answerreaders.h"
-#include "apiconfig.h"
-#include "httpclient.h"
-#include "requesturls.h"
+#include "core/answerreaders.h"
+#include "core/apiconfig.h"
+#include "core/http/httpclient.h"
+#include "core/requesturls.h"
 
 CApi::CApi() : m_baseUrl(ApiBaseUrl())
 {

@@ -1,5 +1,5 @@
-#include "capi.h"
-#include "requesturls.h"
+#include "core/capi.h"
+#include "core/requesturls.h"
 
 void CApi::ApiEntryIndex(const QString& query, const QString& headword, int& selectedOrder,
                          int& relativeIndex)

@@ -1,10 +1,10 @@
-#include "capimessages.h"
+#include "core/capimessages.h"
 
-#include "apiconfig.h"
-#include "capi.h"
-#include "httpclient.h"
-#include "settings.h"
-#include "xmlanswer.h"
+#include "core/apiconfig.h"
+#include "core/capi.h"
+#include "core/http/httpclient.h"
+#include "core/settings.h"
+#include "core/xml/xmlanswer.h"
 
 QString messagesClientVersion(const QString& programVersion)
 {

@@ -1,5 +1,5 @@
-#include "capi.h"
-#include "requesturls.h"
+#include "core/capi.h"
+#include "core/requesturls.h"
 
 #include <climits>
 

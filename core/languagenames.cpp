@@ -1,4 +1,4 @@
-#include "capi.h"
+#include "core/capi.h"
 
 #include <iterator>
 

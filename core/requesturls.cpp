@@ -1,7 +1,7 @@
-#include "requesturls.h"
+#include "core/requesturls.h"
 
-#include "apiconfig.h"
-#include "capi.h"
+#include "core/apiconfig.h"
+#include "core/capi.h"
 
 namespace {
 

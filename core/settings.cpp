@@ -1,6 +1,6 @@
-#include "settings.h"
+#include "core/settings.h"
 
-#include "settingsfile.h"
+#include "core/settingsfile.h"
 
 #include <QSettings>
 #include <QVariant>

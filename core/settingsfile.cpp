@@ -1,4 +1,4 @@
-#include "settingsfile.h"
+#include "core/settingsfile.h"
 
 #include <QDir>
 #include <QStandardPaths>

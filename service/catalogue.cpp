@@ -1,6 +1,6 @@
-#include "catalogue.h"
+#include "service/catalogue.h"
 
-#include "sortkey.h"
+#include "service/sortkey.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dictionaryinfo.h"
-#include "entrysource.h"
+#include "service/dictionaryinfo.h"
+#include "service/entrysource.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "dictddictionary.h"
+#include "service/dictddictionary.h"
 
-#include "utf8text.h"
+#include "service/utf8text.h"
 
 #include <filesystem>
 #include <fstream>

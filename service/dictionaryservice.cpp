@@ -1,9 +1,9 @@
-#include "dictionaryservice.h"
+#include "service/dictionaryservice.h"
 
-#include "countingtaskqueue.h"
-#include "entryhtml.h"
-#include "utf8text.h"
-#include "xmlanswer.h"
+#include "service/countingtaskqueue.h"
+#include "service/entryhtml.h"
+#include "service/utf8text.h"
+#include "service/answerdocument.h"
 
 #include <algorithm>
 #include <cctype>
@@ -19,10 +19,10 @@ constexpr const char* xmlType = "text/xml; charset=utf-8";
 void refuse(httplib::Response& response, int status, const std::string& message)
 {
     response.status = status;
-    response.set_content(XmlAnswer::error(status, message), xmlType);
+    response.set_content(AnswerDocument::error(status, message), xmlType);
 }
 
-void answer(httplib::Response& response, const XmlAnswer& xml)
+void answer(httplib::Response& response, const AnswerDocument& xml)
 {
     response.status = 200;
     response.set_content(xml.toString(), xmlType);
@@ -124,7 +124,7 @@ std::string searchAnswer(const Catalogue& catalogue, size_t total, size_t positi
     out += "</position>";
     for (const uint32_t order : orders) {
         out += "<entry><headword>";
-        XmlAnswer::appendEscaped(out, catalogue.headword(order));
+        AnswerDocument::appendEscaped(out, catalogue.headword(order));
         out += "</headword><dictionary_id>";
         out += std::to_string(catalogue.dictionaryOf(order).info.id);
         out += "</dictionary_id><entry_id>";
@@ -219,7 +219,7 @@ void DictionaryService::installRoutes()
     });
     server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
         if (response.body.empty())
-            response.set_content(XmlAnswer::error(response.status, response.status == 404
+            response.set_content(AnswerDocument::error(response.status, response.status == 404
                                                                        ? "no such address"
                                                                        : "request refused"),
                                  xmlType);
@@ -301,18 +301,18 @@ ResultList DictionaryService::resultList(const QueryPattern& query, const Select
 
 void DictionaryService::dictionaryList(const httplib::Request&, httplib::Response& response) const
 {
-    XmlAnswer xml("dictionaries");
+    AnswerDocument xml("dictionaries");
     for (const Catalogue::Dictionary& dictionary : m_catalogue.dictionaries()) {
         const DictionaryInfo& info = dictionary.info;
         pugi::xml_node node = xml.root().append_child("dictionary");
-        XmlAnswer::addNumber(node, "id", info.id);
-        XmlAnswer::addText(node, "name", info.name);
-        XmlAnswer::addText(node, "author", info.author);
-        XmlAnswer::addNumber(node, "type", info.type);
-        XmlAnswer::addNumber(node, "lingualism", info.lingualism);
+        AnswerDocument::addNumber(node, "id", info.id);
+        AnswerDocument::addText(node, "name", info.name);
+        AnswerDocument::addText(node, "author", info.author);
+        AnswerDocument::addNumber(node, "type", info.type);
+        AnswerDocument::addNumber(node, "lingualism", info.lingualism);
         for (const std::string& language : info.languages)
-            XmlAnswer::addText(node, "language", language);
-        XmlAnswer::addNumber(node, "entry_count", static_cast<long long>(dictionary.orders.size()));
+            AnswerDocument::addText(node, "language", language);
+        AnswerDocument::addNumber(node, "entry_count", static_cast<long long>(dictionary.orders.size()));
     }
     answer(response, xml);
 }
@@ -362,9 +362,9 @@ void DictionaryService::entryIndex(const httplib::Request& request, httplib::Res
     const ResultList list = resultList(QueryPattern(*query), *selection);
     // "Begins with": a trailing star is implied, and one that is there is not doubled.
     const SearchEngine::HeadwordPlace place = m_search.headwordPlace(list, QueryPattern(*headword + "*"));
-    XmlAnswer xml("entry_index");
-    XmlAnswer::addNumber(xml.root(), "relative_index", place.position);
-    XmlAnswer::addNumber(xml.root(), "selected_order", place.order);
+    AnswerDocument xml("entry_index");
+    AnswerDocument::addNumber(xml.root(), "relative_index", place.position);
+    AnswerDocument::addNumber(xml.root(), "selected_order", place.order);
     answer(response, xml);
 }
 
@@ -384,10 +384,10 @@ void DictionaryService::getEntry(const httplib::Request& request, httplib::Respo
         return;
     }
     const auto o = static_cast<uint32_t>(order);
-    XmlAnswer xml("entry_content");
-    XmlAnswer::addNumber(xml.root(), "dictionary_id", *dictionaryId);
-    XmlAnswer::addNumber(xml.root(), "entry_id", *entryId);
-    XmlAnswer::addText(xml.root(), "headword", m_catalogue.headword(o));
+    AnswerDocument xml("entry_content");
+    AnswerDocument::addNumber(xml.root(), "dictionary_id", *dictionaryId);
+    AnswerDocument::addNumber(xml.root(), "entry_id", *entryId);
+    AnswerDocument::addText(xml.root(), "headword", m_catalogue.headword(o));
     pugi::xml_node html = xml.root().append_child("html_content");
     EntryHtml::append(html, m_catalogue.headword(o), m_catalogue.entryText(o));
     answer(response, xml);
@@ -417,7 +417,7 @@ void DictionaryService::serverMessages(const httplib::Request& request, httplib:
         number(request, response, "lastMessageId", true, 0, std::numeric_limits<int>::min());
     if (!lastMessageId)
         return;
-    XmlAnswer xml("messages");
+    AnswerDocument xml("messages");
     int newest = 0;
     for (const char* kind : {"welcome", "news", "version", "upgrade"}) {
         // Of several items of one kind the newest unseen one is sent.
@@ -429,20 +429,20 @@ void DictionaryService::serverMessages(const httplib::Request& request, httplib:
             continue;
         newest = std::max(newest, chosen->id);
         if (chosen->kind == "welcome") {
-            XmlAnswer::addText(xml.root(), "welcome", chosen->url).append_attribute("id") = chosen->id;
+            AnswerDocument::addText(xml.root(), "welcome", chosen->url).append_attribute("id") = chosen->id;
             continue;
         }
         pugi::xml_node node = xml.root().append_child(kind);
         node.append_attribute("id") = chosen->id;
         if (chosen->kind == "upgrade")
-            XmlAnswer::addText(node, "url", chosen->url);
-        XmlAnswer::addText(node, "title", chosen->title);
-        XmlAnswer::addText(node, "body", chosen->body);
-        XmlAnswer::addText(node, "log", chosen->log);
+            AnswerDocument::addText(node, "url", chosen->url);
+        AnswerDocument::addText(node, "title", chosen->title);
+        AnswerDocument::addText(node, "body", chosen->body);
+        AnswerDocument::addText(node, "log", chosen->log);
         if (chosen->kind == "upgrade")
-            XmlAnswer::addText(node, "required", chosen->required ? "true" : "false");
+            AnswerDocument::addText(node, "required", chosen->required ? "true" : "false");
     }
     if (newest > 0)
-        XmlAnswer::addNumber(xml.root(), "last_message_id", newest);
+        AnswerDocument::addNumber(xml.root(), "last_message_id", newest);
     answer(response, xml);
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "catalogue.h"
-#include "searchengine.h"
-#include "servicemessage.h"
+#include "service/catalogue.h"
+#include "service/searchengine.h"
+#include "service/servicemessage.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "entryhtml.h"
+#include "service/entryhtml.h"
 
-#include "utf8text.h"
+#include "service/utf8text.h"
 
 #include <vector>
 

@@ -1,5 +1,5 @@
-#include "dictionaryservice.h"
-#include "servicesetup.h"
+#include "service/dictionaryservice.h"
+#include "service/servicesetup.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "pngicon.h"
+#include "service/pngicon.h"
 
 #include <vector>
 #include <zlib.h>

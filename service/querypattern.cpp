@@ -1,6 +1,6 @@
-#include "querypattern.h"
+#include "service/querypattern.h"
 
-#include "sortkey.h"
+#include "service/sortkey.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "resultcache.h"
+#include "service/resultcache.h"
 
 ResultCache::ResultCache(size_t maxLists, size_t maxOrders) : m_maxLists(maxLists), m_maxOrders(maxOrders)
 {

@@ -1,4 +1,4 @@
-#include "resultlist.h"
+#include "service/resultlist.h"
 
 #include <algorithm>
 

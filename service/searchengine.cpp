@@ -1,4 +1,4 @@
-#include "searchengine.h"
+#include "service/searchengine.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "catalogue.h"
-#include "querypattern.h"
-#include "resultcache.h"
-#include "resultlist.h"
+#include "service/catalogue.h"
+#include "service/querypattern.h"
+#include "service/resultcache.h"
+#include "service/resultlist.h"
 
 #include <vector>
 

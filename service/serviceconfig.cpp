@@ -1,8 +1,8 @@
-#include "serviceconfig.h"
+#include "service/serviceconfig.h"
 
-#include "dictddictionary.h"
-#include "pngicon.h"
-#include "utf8text.h"
+#include "service/dictddictionary.h"
+#include "service/pngicon.h"
+#include "service/utf8text.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "catalogue.h"
-#include "servicemessage.h"
+#include "service/catalogue.h"
+#include "service/servicemessage.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "serviceoptions.h"
+#include "service/serviceoptions.h"
 
 #include <charconv>
 

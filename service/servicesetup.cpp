@@ -1,7 +1,7 @@
-#include "servicesetup.h"
+#include "service/servicesetup.h"
 
-#include "pngicon.h"
-#include "syntheticdictionary.h"
+#include "service/pngicon.h"
+#include "service/syntheticdictionary.h"
 
 #include <filesystem>
 

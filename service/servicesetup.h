@@ -1,8 +1,8 @@
 #pragma once
 
-#include "catalogue.h"
-#include "serviceconfig.h"
-#include "serviceoptions.h"
+#include "service/catalogue.h"
+#include "service/serviceconfig.h"
+#include "service/serviceoptions.h"
 
 #include <string>
 

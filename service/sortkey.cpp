@@ -1,4 +1,4 @@
-#include "sortkey.h"
+#include "service/sortkey.h"
 
 #include <array>
 #include <memory>

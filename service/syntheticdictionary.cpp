@@ -1,4 +1,4 @@
-#include "syntheticdictionary.h"
+#include "service/syntheticdictionary.h"
 
 namespace {
 

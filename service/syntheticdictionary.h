@@ -1,6 +1,6 @@
 #pragma once
 
-#include "entrysource.h"
+#include "service/entrysource.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "utf8text.h"
+#include "service/utf8text.h"
 
 #include <unicode/utf8.h>
 

@@ -1,6 +1,6 @@
-#include "httpclient.h"
+#include "core/http/httpclient.h"
 
-#include "apiconfig.h"
+#include "core/apiconfig.h"
 
 #include <QByteArrayList>
 #include <curl/curl.h>

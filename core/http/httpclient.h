@@ -1,7 +1,7 @@
 #pragma once
 
-#include "httprequest.h"
-#include "httpresult.h"
+#include "core/http/httprequest.h"
+#include "core/http/httpresult.h"
 
 #include <QByteArray>
 #include <QList>

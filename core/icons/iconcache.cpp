@@ -1,7 +1,7 @@
-#include "iconcache.h"
+#include "core/icons/iconcache.h"
 
-#include "httpclient.h"
-#include "requesturls.h"
+#include "core/http/httpclient.h"
+#include "core/requesturls.h"
 
 #include <QBuffer>
 #include <QImageReader>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "apiconfig.h"
-#include "cikona.h"
+#include "core/apiconfig.h"
+#include "core/icons/cikona.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>

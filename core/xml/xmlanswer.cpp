@@ -1,4 +1,4 @@
-#include "xmlanswer.h"
+#include "core/xml/xmlanswer.h"
 
 #include <pugixml.hpp>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "xmlelement.h"
+#include "core/xml/xmlelement.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "xmlelement.h"
+#include "core/xml/xmlelement.h"
 
 #include <limits>
 #include <pugixml.hpp>

@@ -1,15 +1,15 @@
-#include "cmydalogslovarji.h"
+#include "filters/editor/cmydalogslovarji.h"
 
-#include "apiconfig.h"
-#include "capi.h"
-#include "checkcombobox.h"
-#include "deletefilterdialog.h"
-#include "filtereditorhost.h"
-#include "izberiimedialog.h"
-#include "mycchecklistbox.h"
-#include "settings.h"
-#include "typechoicepictures.h"
-#include "vnosnooknoizberislovarje.h"
+#include "core/apiconfig.h"
+#include "core/capi.h"
+#include "ui/widgets/checkcombobox.h"
+#include "filters/editor/deletefilterdialog.h"
+#include "filters/editor/filtereditorhost.h"
+#include "filters/editor/izberiimedialog.h"
+#include "filters/editor/mycchecklistbox.h"
+#include "core/settings.h"
+#include "filters/editor/typechoicepictures.h"
+#include "filters/editor/vnosnooknoizberislovarje.h"
 
 #include <QComboBox>
 #include <QDesktopServices>

@@ -1,4 +1,4 @@
-#include "deletefilterdialog.h"
+#include "filters/editor/deletefilterdialog.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "izberiimedialog.h"
+#include "filters/editor/izberiimedialog.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "mycchecklistbox.h"
+#include "filters/editor/mycchecklistbox.h"
 
 MyCCheckListBox::MyCCheckListBox(QWidget* parent) : QListWidget(parent)
 {

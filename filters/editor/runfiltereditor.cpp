@@ -1,8 +1,8 @@
-#include "runfiltereditor.h"
+#include "filters/editor/runfiltereditor.h"
 
-#include "capi.h"
-#include "cmydalogslovarji.h"
-#include "filtereditorhost.h"
+#include "core/capi.h"
+#include "filters/editor/cmydalogslovarji.h"
+#include "filters/editor/filtereditorhost.h"
 
 void RunFilterEditor(FilterEditorHost& host, QWidget* parent)
 {

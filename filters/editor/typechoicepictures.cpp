@@ -1,4 +1,4 @@
-#include "typechoicepictures.h"
+#include "filters/editor/typechoicepictures.h"
 
 #include <QGuiApplication>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "vnosnooknoizberislovarje.h"
+#include "filters/editor/vnosnooknoizberislovarje.h"
 
 #include <QKeyEvent>
 

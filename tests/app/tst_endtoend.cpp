@@ -1,13 +1,13 @@
-#include "cinfinitelistview.h"
-#include "cmainframe.h"
-#include "cquorbelapp.h"
-#include "cquorbelview.h"
-#include "hitdelegate.h"
-#include "iskalnooknoinseznam.h"
-#include "mycmfccaptionbar.h"
-#include "staticstevilorezultatov.h"
-#include "tempconfig.h"
-#include "vnosnooknoiztocnica.h"
+#include "ui/search/cinfinitelistview.h"
+#include "app/cmainframe.h"
+#include "app/cquorbelapp.h"
+#include "ui/search/cquorbelview.h"
+#include "ui/search/hitdelegate.h"
+#include "ui/search/iskalnooknoinseznam.h"
+#include "app/mycmfccaptionbar.h"
+#include "ui/search/staticstevilorezultatov.h"
+#include "tests/support/tempconfig.h"
+#include "ui/search/vnosnooknoiztocnica.h"
 
 #include <QDir>
 #include <QFileInfo>

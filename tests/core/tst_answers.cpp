@@ -1,5 +1,5 @@
-#include "answerreaders.h"
-#include "xmlanswer.h"
+#include "core/answerreaders.h"
+#include "core/xml/xmlanswer.h"
 
 #include <QTest>
 

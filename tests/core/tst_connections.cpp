@@ -1,5 +1,5 @@
-#include "httpclient.h"
-#include "scriptedserver.h"
+#include "core/http/httpclient.h"
+#include "tests/support/scriptedserver.h"
 #include "service/countingtaskqueue.h"
 
 #include <QProcess>

@@ -1,6 +1,6 @@
-#include "capi.h"
-#include "scriptedserver.h"
-#include "tempconfig.h"
+#include "core/capi.h"
+#include "tests/support/scriptedserver.h"
+#include "tests/support/tempconfig.h"
 
 #include <QTest>
 

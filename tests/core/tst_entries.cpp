@@ -1,6 +1,6 @@
-#include "capi.h"
-#include "scriptedresults.h"
-#include "scriptedserver.h"
+#include "core/capi.h"
+#include "tests/support/scriptedresults.h"
+#include "tests/support/scriptedserver.h"
 
 #include <QTest>
 

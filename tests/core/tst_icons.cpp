@@ -1,5 +1,5 @@
-#include "iconcache.h"
-#include "scriptedserver.h"
+#include "core/icons/iconcache.h"
+#include "tests/support/scriptedserver.h"
 
 #include <QBuffer>
 #include <QTest>

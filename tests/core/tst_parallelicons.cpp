@@ -1,6 +1,6 @@
-#include "httpclient.h"
-#include "iconcache.h"
-#include "scriptedserver.h"
+#include "core/http/httpclient.h"
+#include "core/icons/iconcache.h"
+#include "tests/support/scriptedserver.h"
 
 #include <QBuffer>
 #include <QSet>

@@ -1,9 +1,9 @@
-#include "apiconfig.h"
-#include "capi.h"
-#include "httpclient.h"
-#include "iconcache.h"
-#include "scriptedserver.h"
-#include "tempconfig.h"
+#include "core/apiconfig.h"
+#include "core/capi.h"
+#include "core/http/httpclient.h"
+#include "core/icons/iconcache.h"
+#include "tests/support/scriptedserver.h"
+#include "tests/support/tempconfig.h"
 
 #include <QElapsedTimer>
 #include <QTest>

@@ -1,6 +1,6 @@
-#include "capi.h"
-#include "iconcache.h"
-#include "tempconfig.h"
+#include "core/capi.h"
+#include "core/icons/iconcache.h"
+#include "tests/support/tempconfig.h"
 
 #include <QProcess>
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "editorfixture.h"
+#include "tests/editor/editorfixture.h"
 
 #include <QSettings>
 #include <QUrlQuery>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "fakehost.h"
-#include "scriptedserver.h"
-#include "tempconfig.h"
+#include "tests/editor/fakehost.h"
+#include "tests/support/scriptedserver.h"
+#include "tests/support/tempconfig.h"
 
 #include <QList>
 #include <memory>

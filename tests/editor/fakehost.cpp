@@ -1,4 +1,4 @@
-#include "fakehost.h"
+#include "tests/editor/fakehost.h"
 
 void FakeHost::BlankEntryView()
 {

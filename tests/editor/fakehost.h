@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capi.h"
-#include "filtereditorhost.h"
+#include "core/capi.h"
+#include "filters/editor/filtereditorhost.h"
 
 #include <QStringList>
 

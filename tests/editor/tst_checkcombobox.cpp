@@ -1,4 +1,4 @@
-#include "checkcombobox.h"
+#include "ui/widgets/checkcombobox.h"
 
 #include <QAbstractItemView>
 #include <QSignalSpy>

@@ -1,10 +1,10 @@
-#include "checkcombobox.h"
-#include "cmydalogslovarji.h"
-#include "deletefilterdialog.h"
-#include "editorfixture.h"
-#include "izberiimedialog.h"
-#include "settings.h"
-#include "typechoicepictures.h"
+#include "ui/widgets/checkcombobox.h"
+#include "filters/editor/cmydalogslovarji.h"
+#include "filters/editor/deletefilterdialog.h"
+#include "tests/editor/editorfixture.h"
+#include "filters/editor/izberiimedialog.h"
+#include "core/settings.h"
+#include "filters/editor/typechoicepictures.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,11 +1,11 @@
-#include "checkcombobox.h"
-#include "cmydalogslovarji.h"
-#include "editorfixture.h"
-#include "izberiimedialog.h"
-#include "mycchecklistbox.h"
-#include "runfiltereditor.h"
-#include "settings.h"
-#include "vnosnooknoizberislovarje.h"
+#include "ui/widgets/checkcombobox.h"
+#include "filters/editor/cmydalogslovarji.h"
+#include "tests/editor/editorfixture.h"
+#include "filters/editor/izberiimedialog.h"
+#include "filters/editor/mycchecklistbox.h"
+#include "filters/editor/runfiltereditor.h"
+#include "core/settings.h"
+#include "filters/editor/vnosnooknoizberislovarje.h"
 
 #include <QApplication>
 #include <QComboBox>

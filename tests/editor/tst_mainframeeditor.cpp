@@ -1,10 +1,10 @@
-#include "cmainframe.h"
-#include "cmydalogslovarji.h"
-#include "mycchecklistbox.h"
-#include "mytoolbar.h"
-#include "scriptedserver.h"
-#include "settings.h"
-#include "tempconfig.h"
+#include "app/cmainframe.h"
+#include "filters/editor/cmydalogslovarji.h"
+#include "filters/editor/mycchecklistbox.h"
+#include "app/mytoolbar.h"
+#include "tests/support/scriptedserver.h"
+#include "core/settings.h"
+#include "tests/support/tempconfig.h"
 
 #include <QAction>
 #include <QApplication>

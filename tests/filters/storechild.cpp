@@ -7,7 +7,7 @@
 //                                     filter again and again with a text of 3000 characters
 //                                     that changes each round; prints "ready" after its
 //                                     first write and runs until it is killed
-#include "capi.h"
+#include "core/capi.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "capi.h"
-#include "configdir.h"
-#include "dictionariestext.h"
-#include "filterkeys.h"
-#include "settings.h"
+#include "core/capi.h"
+#include "tests/filters/configdir.h"
+#include "core/filters/dictionariestext.h"
+#include "core/filters/filterkeys.h"
+#include "core/settings.h"
 
 #include <QTest>
 #include <climits>

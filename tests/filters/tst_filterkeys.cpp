@@ -1,5 +1,5 @@
-#include "configdir.h"
-#include "filterkeys.h"
+#include "tests/filters/configdir.h"
+#include "core/filters/filterkeys.h"
 
 #include <QFile>
 #include <QTest>

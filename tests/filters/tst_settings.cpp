@@ -1,5 +1,5 @@
-#include "configdir.h"
-#include "settings.h"
+#include "tests/filters/configdir.h"
+#include "core/settings.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "capi.h"
-#include "configdir.h"
-#include "filterkeys.h"
-#include "settings.h"
+#include "core/capi.h"
+#include "tests/filters/configdir.h"
+#include "core/filters/filterkeys.h"
+#include "core/settings.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>

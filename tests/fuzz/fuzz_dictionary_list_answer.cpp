@@ -1,8 +1,8 @@
 // The dictionary-list reader on arbitrary bytes: one record per dictionary element at
 // most, every record with its own language list, nothing read from an answer that lacks it.
-#include "answerreaders.h"
-#include "fuzzchecks.h"
-#include "xmlanswer.h"
+#include "core/answerreaders.h"
+#include "tests/fuzz/fuzzchecks.h"
+#include "core/xml/xmlanswer.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The get-entry reader on arbitrary bytes: the fragment is the markup of the first
 // html_content's children, so it must itself read back as XML content with the same text.
-#include "answerreaders.h"
-#include "fuzzchecks.h"
-#include "xmlanswer.h"
+#include "core/answerreaders.h"
+#include "tests/fuzz/fuzzchecks.h"
+#include "core/xml/xmlanswer.h"
 
 #include <cstddef>
 #include <cstdint>

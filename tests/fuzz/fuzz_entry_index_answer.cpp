@@ -1,8 +1,8 @@
 // The entry-index reader on arbitrary bytes: a value is stored only when its element is
 // there, and what is absent leaves the caller's value alone.
-#include "answerreaders.h"
-#include "fuzzchecks.h"
-#include "xmlanswer.h"
+#include "core/answerreaders.h"
+#include "tests/fuzz/fuzzchecks.h"
+#include "core/xml/xmlanswer.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The messages reader on arbitrary bytes: an answer that does not parse changes nothing,
 // a group is filled only when its element is there, and the id only from last_message_id.
-#include "capimessages.h"
-#include "fuzzchecks.h"
-#include "xmlanswer.h"
+#include "core/capimessages.h"
+#include "tests/fuzz/fuzzchecks.h"
+#include "core/xml/xmlanswer.h"
 
 #include <cstddef>
 #include <cstdint>

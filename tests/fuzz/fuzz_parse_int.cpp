@@ -1,8 +1,8 @@
 // The integer reading every answer reader uses, against the C library's strtoll on the same
 // text: leading white space, an optional sign, digits up to the first other character,
 // clamped to the int range.
-#include "fuzzchecks.h"
-#include "xmlelement.h"
+#include "tests/fuzz/fuzzchecks.h"
+#include "core/xml/xmlelement.h"
 
 #include <cerrno>
 #include <climits>

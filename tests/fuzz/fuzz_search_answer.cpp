@@ -1,8 +1,8 @@
 // The search / entries-after reader on arbitrary bytes: no crash, sanitizer-clean, and what
 // it reports is backed by the answer.
-#include "answerreaders.h"
-#include "fuzzchecks.h"
-#include "xmlanswer.h"
+#include "core/answerreaders.h"
+#include "tests/fuzz/fuzzchecks.h"
+#include "core/xml/xmlanswer.h"
 
 #include <cstddef>
 #include <cstdint>

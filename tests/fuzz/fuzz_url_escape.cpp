@@ -1,10 +1,10 @@
 // UrlEscape, ToUtf8 and the URLs built from typed text: whatever the user types, the URL is
 // plain ASCII from the allowed set, no text value can add or split a parameter, and every
 // value decodes back to the bytes that were meant.
-#include "apiconfig.h"
-#include "capi.h"
-#include "fuzzchecks.h"
-#include "requesturls.h"
+#include "core/apiconfig.h"
+#include "core/capi.h"
+#include "tests/fuzz/fuzzchecks.h"
+#include "core/requesturls.h"
 
 #include <QStringDecoder>
 #include <QStringList>

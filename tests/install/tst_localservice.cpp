@@ -1,10 +1,10 @@
 // The program's start with the built-in local address: the bundled service is started when
 // nothing answers there, left alone when something does, and a missing or broken service
 // never stops or holds up the start.
-#include "httpclient.h"
-#include "localservice.h"
-#include "requesturls.h"
-#include "scriptedserver.h"
+#include "core/http/httpclient.h"
+#include "app/localservice.h"
+#include "core/requesturls.h"
+#include "tests/support/scriptedserver.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "messagedialog.h"
+#include "app/messagedialog.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>

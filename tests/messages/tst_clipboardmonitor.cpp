@@ -1,6 +1,6 @@
-#include "clipboardmonitor.h"
-#include "settings.h"
-#include "tempconfig.h"
+#include "app/clipboardmonitor.h"
+#include "core/settings.h"
+#include "tests/support/tempconfig.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,6 +1,6 @@
 // Clipboard monitoring against a real X server: another process copies, this one reports.
 // Runs on a private Xvfb display; skipped when Xvfb is not installed.
-#include "clipboardmonitor.h"
+#include "app/clipboardmonitor.h"
 
 #include <QApplication>
 #include <QClipboard>

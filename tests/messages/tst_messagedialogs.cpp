@@ -1,6 +1,6 @@
-#include "dialogdriver.h"
-#include "messagedialog.h"
-#include "servermessages.h"
+#include "tests/messages/dialogdriver.h"
+#include "app/messagedialog.h"
+#include "app/servermessages.h"
 
 #include <QApplication>
 #include <QDesktopServices>

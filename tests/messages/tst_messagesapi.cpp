@@ -1,8 +1,8 @@
-#include "capi.h"
-#include "capimessages.h"
-#include "scriptedserver.h"
-#include "settings.h"
-#include "tempconfig.h"
+#include "core/capi.h"
+#include "core/capimessages.h"
+#include "tests/support/scriptedserver.h"
+#include "core/settings.h"
+#include "tests/support/tempconfig.h"
 
 #include <QTest>
 #include <memory>

@@ -1,6 +1,6 @@
 // The program itself against the scripted server: a required upgrade ends it with exit
 // code 1 after the messages request and nothing else; without notices start-up goes on.
-#include "scriptedserver.h"
+#include "tests/support/scriptedserver.h"
 
 #include <QProcess>
 #include <QSettings>

@@ -1,10 +1,10 @@
 // The messages of the local dictionary service, end to end: the program's own service
 // process, the real request and reader, and the start-up notices in their order.
-#include "capi.h"
-#include "dialogdriver.h"
-#include "servermessages.h"
-#include "settings.h"
-#include "tempconfig.h"
+#include "core/capi.h"
+#include "tests/messages/dialogdriver.h"
+#include "app/servermessages.h"
+#include "core/settings.h"
+#include "tests/support/tempconfig.h"
 
 #include <QDesktopServices>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
-#include "httpclient.h"
-#include "scriptedserver.h"
-#include "splashscreenex.h"
+#include "core/http/httpclient.h"
+#include "tests/support/scriptedserver.h"
+#include "app/splashscreenex.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

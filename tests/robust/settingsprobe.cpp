@@ -2,8 +2,8 @@
 // suite runs as root, for whom file modes do not count), it reads the store, tries to write
 // it and starts the filter list the way the program does, and prints what it saw.
 // Usage: settingsprobe read | write
-#include "capi.h"
-#include "settings.h"
+#include "core/capi.h"
+#include "core/settings.h"
 
 #include <QCoreApplication>
 #include <QStringList>

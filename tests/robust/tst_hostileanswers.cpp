@@ -1,7 +1,7 @@
-#include "capi.h"
-#include "scriptedserver.h"
-#include "settings.h"
-#include "tempconfig.h"
+#include "core/capi.h"
+#include "tests/support/scriptedserver.h"
+#include "core/settings.h"
+#include "tests/support/tempconfig.h"
 
 #include <QTest>
 #include <climits>

@@ -1,8 +1,8 @@
-#include "answerreaders.h"
-#include "apiconfig.h"
-#include "httpclient.h"
-#include "requesturls.h"
-#include "xmlanswer.h"
+#include "core/answerreaders.h"
+#include "core/apiconfig.h"
+#include "core/http/httpclient.h"
+#include "core/requesturls.h"
+#include "core/xml/xmlanswer.h"
 
 #include <QFile>
 #include <QProcess>

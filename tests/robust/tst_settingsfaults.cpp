@@ -1,6 +1,6 @@
-#include "capi.h"
-#include "settings.h"
-#include "tempconfig.h"
+#include "core/capi.h"
+#include "core/settings.h"
+#include "tests/support/tempconfig.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "servicefixture.h"
+#include "tests/service/servicefixture.h"
 
 #include <QFile>
 #include <httplib.h>

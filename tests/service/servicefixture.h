@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dictionaryservice.h"
-#include "servicesetup.h"
+#include "service/dictionaryservice.h"
+#include "service/servicesetup.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
 // The service's answers over real HTTP, as the client reads them: element names, value
 // forms, paging, ordering, wildcards, dictionary selection, refusals and messages.
-#include "servicefixture.h"
+#include "tests/service/servicefixture.h"
 
 #include <QTest>
 #include <algorithm>

@@ -1,6 +1,6 @@
 // Reading dictionaries and the config: dictd files as Debian's FreeDict packages install
 // them (plain and dictzip), damaged index lines, config errors and warnings.
-#include "servicefixture.h"
+#include "tests/service/servicefixture.h"
 
 #include <QTest>
 

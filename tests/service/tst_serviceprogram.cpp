@@ -1,6 +1,6 @@
 // The verbolix-service program as a user or a script starts it: the start-up line, the
 // bundled sample, its options and their errors.
-#include "servicefixture.h"
+#include "tests/service/servicefixture.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

@@ -1,6 +1,6 @@
-#include "scripteddictionaryservice.h"
+#include "tests/support/scripteddictionaryservice.h"
 
-#include "scriptedresults.h"
+#include "tests/support/scriptedresults.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scriptedserver.h"
+#include "tests/support/scriptedserver.h"
 
 #include <QByteArray>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "scriptedresults.h"
+#include "tests/support/scriptedresults.h"
 
 #include <QStringList>
 

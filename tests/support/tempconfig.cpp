@@ -1,4 +1,4 @@
-#include "tempconfig.h"
+#include "tests/support/tempconfig.h"
 
 #include <QtGlobal>
 

@@ -1,7 +1,7 @@
-#include "cquorbelview.h"
-#include "displaystate.h"
-#include "entryschemehandler.h"
-#include "scriptedserver.h"
+#include "ui/search/cquorbelview.h"
+#include "ui/search/displaystate.h"
+#include "ui/search/entryschemehandler.h"
+#include "tests/support/scriptedserver.h"
 
 #include <QApplication>
 #include <QFile>

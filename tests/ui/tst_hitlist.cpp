@@ -1,8 +1,8 @@
-#include "cinfinitelistview.h"
-#include "displaystate.h"
-#include "hitdelegate.h"
-#include "hitlistmodel.h"
-#include "hitsource.h"
+#include "ui/search/cinfinitelistview.h"
+#include "ui/search/displaystate.h"
+#include "ui/search/hitdelegate.h"
+#include "ui/search/hitlistmodel.h"
+#include "ui/search/hitsource.h"
 
 #include <QFontMetrics>
 #include <QSignalSpy>

@@ -1,4 +1,4 @@
-#include "cellfont.h"
+#include "ui/search/cellfont.h"
 
 #include <QFontMetrics>
 

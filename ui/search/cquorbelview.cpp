@@ -1,9 +1,9 @@
-#include "cquorbelview.h"
+#include "ui/search/cquorbelview.h"
 
-#include "displaystate.h"
-#include "entrypage.h"
-#include "entryschemehandler.h"
-#include "fileaccessguard.h"
+#include "ui/search/displaystate.h"
+#include "ui/search/entrypage.h"
+#include "ui/search/entryschemehandler.h"
+#include "ui/search/fileaccessguard.h"
 
 #include <QChildEvent>
 #include <QWebEnginePage>

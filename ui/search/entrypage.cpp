@@ -1,6 +1,6 @@
-#include "entrypage.h"
+#include "ui/search/entrypage.h"
 
-#include "entryschemehandler.h"
+#include "ui/search/entryschemehandler.h"
 
 EntryPage::EntryPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent)
 {

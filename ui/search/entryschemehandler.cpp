@@ -1,4 +1,4 @@
-#include "entryschemehandler.h"
+#include "ui/search/entryschemehandler.h"
 
 #include <QBuffer>
 #include <QWebEngineUrlRequestJob>

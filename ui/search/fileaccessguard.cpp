@@ -1,4 +1,4 @@
-#include "fileaccessguard.h"
+#include "ui/search/fileaccessguard.h"
 
 #include <QDir>
 #include <QFileInfo>

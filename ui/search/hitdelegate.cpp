@@ -1,6 +1,6 @@
-#include "hitdelegate.h"
+#include "ui/search/hitdelegate.h"
 
-#include "hitlistmodel.h"
+#include "ui/search/hitlistmodel.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

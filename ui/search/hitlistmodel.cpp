@@ -1,6 +1,6 @@
-#include "hitlistmodel.h"
+#include "ui/search/hitlistmodel.h"
 
-#include "hitsource.h"
+#include "ui/search/hitsource.h"
 
 HitListModel::HitListModel(QObject* parent) : QAbstractListModel(parent)
 {

@@ -1,8 +1,8 @@
-#include "iskalnooknoinseznam.h"
+#include "ui/search/iskalnooknoinseznam.h"
 
-#include "cinfinitelistview.h"
-#include "staticstevilorezultatov.h"
-#include "vnosnooknoiztocnica.h"
+#include "ui/search/cinfinitelistview.h"
+#include "ui/search/staticstevilorezultatov.h"
+#include "ui/search/vnosnooknoiztocnica.h"
 
 #include <QContextMenuEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "staticstevilorezultatov.h"
+#include "ui/search/staticstevilorezultatov.h"
 
-#include "cellfont.h"
+#include "ui/search/cellfont.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "vnosnooknoiztocnica.h"
+#include "ui/search/vnosnooknoiztocnica.h"
 
 #include <QKeyEvent>
 #include <QLocale>

@@ -1,6 +1,6 @@
-#include "filterkeys.h"
+#include "core/filters/filterkeys.h"
 
-#include "settingsfile.h"
+#include "core/settingsfile.h"
 
 #include <QVariant>
 

@@ -7,10 +7,10 @@
 // Builds one XML answer: a document with a root element, children with text, and the
 // serialised UTF-8 bytes with their declaration. Written without indentation, so that no
 // white space is added to texts or to entry markup.
-class XmlAnswer
+class AnswerDocument
 {
 public:
-    explicit XmlAnswer(const char* rootName);
+    explicit AnswerDocument(const char* rootName);
 
     pugi::xml_node root() const { return m_root; }
     static pugi::xml_node addText(pugi::xml_node parent, const char* name, std::string_view text);

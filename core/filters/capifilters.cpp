@@ -1,10 +1,10 @@
 // CApi's filter operations: the filter list m_sheme, its keys in the settings store and
 // the selection m_izbraniSlovarji.
-#include "capi.h"
-#include "dictionariestext.h"
-#include "filterkeys.h"
-#include "settings.h"
-#include "settingsfile.h"
+#include "core/capi.h"
+#include "core/filters/dictionariestext.h"
+#include "core/filters/filterkeys.h"
+#include "core/settings.h"
+#include "core/settingsfile.h"
 
 
 namespace {

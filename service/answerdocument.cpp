@@ -1,6 +1,6 @@
-#include "xmlanswer.h"
+#include "service/answerdocument.h"
 
-XmlAnswer::XmlAnswer(const char* rootName)
+AnswerDocument::AnswerDocument(const char* rootName)
 {
     pugi::xml_node declaration = m_document.append_child(pugi::node_declaration);
     declaration.append_attribute("version") = "1.0";
@@ -8,7 +8,7 @@ XmlAnswer::XmlAnswer(const char* rootName)
     m_root = m_document.append_child(rootName);
 }
 
-pugi::xml_node XmlAnswer::addText(pugi::xml_node parent, const char* name, std::string_view text)
+pugi::xml_node AnswerDocument::addText(pugi::xml_node parent, const char* name, std::string_view text)
 {
     pugi::xml_node node = parent.append_child(name);
     if (!text.empty())
@@ -16,12 +16,12 @@ pugi::xml_node XmlAnswer::addText(pugi::xml_node parent, const char* name, std::
     return node;
 }
 
-pugi::xml_node XmlAnswer::addNumber(pugi::xml_node parent, const char* name, long long value)
+pugi::xml_node AnswerDocument::addNumber(pugi::xml_node parent, const char* name, long long value)
 {
     return addText(parent, name, std::to_string(value));
 }
 
-std::string XmlAnswer::toString() const
+std::string AnswerDocument::toString() const
 {
     struct StringWriter : pugi::xml_writer
     {
@@ -35,7 +35,7 @@ std::string XmlAnswer::toString() const
     return std::move(writer.text);
 }
 
-void XmlAnswer::appendEscaped(std::string& out, std::string_view text)
+void AnswerDocument::appendEscaped(std::string& out, std::string_view text)
 {
     for (const char ch : text) {
         switch (ch) {
@@ -54,9 +54,9 @@ void XmlAnswer::appendEscaped(std::string& out, std::string_view text)
     }
 }
 
-std::string XmlAnswer::error(int status, std::string_view message)
+std::string AnswerDocument::error(int status, std::string_view message)
 {
-    XmlAnswer answer("error");
+    AnswerDocument answer("error");
     addNumber(answer.root(), "status", status);
     addText(answer.root(), "message", message);
     return answer.toString();

@@ -1,4 +1,4 @@
-#include "dictionariestext.h"
+#include "core/filters/dictionariestext.h"
 
 QString DictionariesText(const QList<CSlovar>& dictionaries)
 {
