@@ -33,7 +33,7 @@ void readEntryIndexAnswer(const QByteArray& bytes, int& selectedOrder, int& rela
 QString readEntryAnswer(const QByteArray& bytes)
 {
     const XmlAnswer answer = XmlAnswer::fromBytes(bytes);
-    return answer.first(QStringLiteral("html_content")).innerXml();
+    return answer.first(QStringLiteral("html_content")).innerHtml();
 }
 
 QList<CSlovar> readDictionaryListAnswer(const QByteArray& bytes)

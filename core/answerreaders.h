@@ -14,7 +14,8 @@
 int readSearchAnswer(const QByteArray& bytes, QList<CZadetek>& out);
 // Stores each of selected_order and relative_index that is present; leaves the other.
 void readEntryIndexAnswer(const QByteArray& bytes, int& selectedOrder, int& relativeIndex);
-// The inner markup of the first html_content, or empty.
+// The inner markup of the first html_content as an HTML page needs it (empty elements with
+// end tags), or empty.
 QString readEntryAnswer(const QByteArray& bytes);
 // One record per dictionary element, in document order, each with its own language list.
 QList<CSlovar> readDictionaryListAnswer(const QByteArray& bytes);

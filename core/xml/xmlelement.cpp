@@ -30,6 +30,28 @@ template <typename Visit> void walkDescendants(pugi::xml_node root, Visit visit)
     }
 }
 
+// The elements that HTML never closes; an end tag written for one would count as a second
+// element (</br> is read as <br>).
+bool isHtmlVoidElement(const char* name)
+{
+    static const char* const voidElements[] = {"area", "base", "br",   "col",    "embed", "hr",  "img",
+                                               "input", "link", "meta", "source", "track", "wbr"};
+    for (const char* candidate : voidElements) {
+        if (qstricmp(candidate, name) == 0)
+            return true;
+    }
+    return false;
+}
+
+QString printed(pugi::xml_node first)
+{
+    std::ostringstream out;
+    for (pugi::xml_node child = first; child; child = child.next_sibling())
+        child.print(out, "", pugi::format_raw, pugi::encoding_utf8);
+    const std::string markup = out.str();
+    return QString::fromUtf8(markup.data(), qsizetype(markup.size()));
+}
+
 } // namespace
 
 QString XmlElement::name() const
@@ -89,11 +111,24 @@ QString XmlElement::innerXml() const
 {
     if (!m_node)
         return QString();
-    std::ostringstream out;
+    return printed(pugi::xml_node(m_node).first_child());
+}
+
+QString XmlElement::innerHtml() const
+{
+    if (!m_node)
+        return QString();
+    // A copy in which every empty element that is not void holds an empty text: pugixml then
+    // writes its start and end tag, and escapes everything as it does for the XML form.
+    pugi::xml_document copy;
     for (pugi::xml_node child = pugi::xml_node(m_node).first_child(); child; child = child.next_sibling())
-        child.print(out, "", pugi::format_raw, pugi::encoding_utf8);
-    const std::string markup = out.str();
-    return QString::fromUtf8(markup.data(), qsizetype(markup.size()));
+        copy.append_copy(child);
+    walkDescendants(copy, [](pugi::xml_node node) {
+        if (node.type() == pugi::node_element && !node.first_child() && !isHtmlVoidElement(node.name()))
+            node.append_child(pugi::node_pcdata);
+        return true;
+    });
+    return printed(copy.first_child());
 }
 
 int XmlElement::toInt() const

@@ -26,6 +26,10 @@ public:
     QString text() const;
     // The element's children serialised as XML, unindented: its inner markup.
     QString innerXml() const;
+    // The same markup for an HTML page: an empty element is written with an end tag
+    // (<i></i>), since an HTML parser reads <i/> as an open <i>; only HTML's void elements
+    // (br, img, …) stay empty-element tags. Still well-formed XML with the same text.
+    QString innerHtml() const;
     // The text read as a decimal int the way wcstol does (0 when it has no leading digits).
     int toInt() const;
 

@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // Reading answers: the XML layer (lookup by name at any depth, text as received, inner
 // markup raw) and the pure readers of each answer built on it.
 class TestAnswers : public QObject
@@ -26,6 +28,8 @@ private slots:
     void entryIndexAnswer();
     void entryAnswer_data();
     void entryAnswer();
+    void entryEmptyElementsForHtml_data();
+    void entryEmptyElementsForHtml();
     void dictionaryListAnswer();
 };
 
@@ -236,6 +240,38 @@ void TestAnswers::entryAnswer_data()
     QTest::newRow("no html_content") << QByteArray("<r><entry/></r>") << QString();
     QTest::newRow("empty html_content") << QByteArray("<r><html_content/></r>") << QString();
     QTest::newRow("truncated") << QByteArray("<r><html_content><p>one</p>") << QString();
+}
+
+void TestAnswers::entryEmptyElementsForHtml_data()
+{
+    QTest::addColumn<QByteArray>("content"); // inside html_content
+    QTest::addColumn<QString>("html");
+
+    // Regression: <i/> is an open <i> to an HTML parser; the rest of the entry went italic.
+    QTest::newRow("empty i, written either way") << QByteArray("a<i/>b<i></i>c") << u"a<i></i>b<i></i>c"_s;
+    // An open <script> hid the rest, an open <textarea> showed it as raw markup.
+    QTest::newRow("empty script") << QByteArray("<script/>after") << u"<script></script>after"_s;
+    QTest::newRow("empty textarea") << QByteArray("<textarea/>after") << u"<textarea></textarea>after"_s;
+    QTest::newRow("empty with attributes")
+        << QByteArray("<span class=\"x\" title=\"a&amp;b\"/>")
+        << u"<span class=\"x\" title=\"a&amp;b\"></span>"_s;
+    QTest::newRow("nested") << QByteArray("<div><p/><b><u/></b></div>") << u"<div><p></p><b><u></u></b></div>"_s;
+    QTest::newRow("upper-case name") << QByteArray("<I/>x") << u"<I></I>x"_s;
+    QTest::newRow("void elements stay empty-element tags")
+        << QByteArray("<area/><base/><br/><col/><embed/><hr/><img src=\"a.png\"/><input/><link/><meta/>"
+                      "<source/><track/><wbr/>")
+        << u"<area/><base/><br/><col/><embed/><hr/><img src=\"a.png\"/><input/><link/><meta/>"
+           "<source/><track/><wbr/>"_s;
+    QTest::newRow("void element in upper case") << QByteArray("a<BR/>b") << u"a<BR/>b"_s;
+    QTest::newRow("markup in text and CDATA untouched")
+        << QByteArray("&lt;i/&gt;<![CDATA[<i/>]]>") << u"&lt;i/&gt;<![CDATA[<i/>]]>"_s;
+}
+
+void TestAnswers::entryEmptyElementsForHtml()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, html);
+    QCOMPARE(readEntryAnswer("<r><html_content>" + content + "</html_content></r>"), html);
 }
 
 void TestAnswers::entryAnswer()

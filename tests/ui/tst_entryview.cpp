@@ -1,3 +1,4 @@
+#include "core/answerreaders.h"
 #include "ui/search/cquorbelview.h"
 #include "ui/search/displaystate.h"
 #include "ui/search/entryschemehandler.h"
@@ -21,6 +22,8 @@ private slots:
     void cleanup();
     void entryIsRewrittenAndStyled_data();
     void entryIsRewrittenAndStyled();
+    void emptyElementsEndWhereTheyBegin_data();
+    void emptyElementsEndWhereTheyBegin();
     void scriptsInEntriesDoNotRun();
     void localFilesOtherThanStylesheetAreRefused();
     void hostileEntriesGoNowhere_data();
@@ -142,6 +145,40 @@ void TestEntryView::entryIsRewrittenAndStyled()
     QFETCH(QString, script);
     QFETCH(QString, expected);
     QVERIFY(show(html));
+    QCOMPARE(eval(script).toString(), expected);
+}
+
+void TestEntryView::emptyElementsEndWhereTheyBegin_data()
+{
+    // The get-entry answer's html_content as the service sends it, then a question about the
+    // text after the empty element.
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("expected");
+
+    const QString afterText = QStringLiteral("String(document.getElementById('after') && "
+                                             "document.getElementById('after').textContent)");
+    // Regression: written as <i/>, the empty element stayed open and the rest turned italic.
+    QTest::newRow("empty i: the rest is not italic")
+        << QByteArray("<b>miza</b><i/> <span id=\"after\">naprej</span>")
+        << QStringLiteral("getComputedStyle(document.getElementById('after')).fontStyle")
+        << QStringLiteral("normal");
+    QTest::newRow("empty script: the rest is shown")
+        << QByteArray("<script/><span id=\"after\">naprej</span>") << afterText << QStringLiteral("naprej");
+    QTest::newRow("empty textarea: the rest is markup, not text")
+        << QByteArray("<textarea/><span id=\"after\">naprej</span>") << afterText << QStringLiteral("naprej");
+    QTest::newRow("void br stays one line break")
+        << QByteArray("a<br/><span id=\"after\">b</span>")
+        << QStringLiteral("document.querySelectorAll('li br').length + ':' + document.getElementById('after').textContent")
+        << QStringLiteral("1:b");
+}
+
+void TestEntryView::emptyElementsEndWhereTheyBegin()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, script);
+    QFETCH(QString, expected);
+    QVERIFY(show(readEntryAnswer("<entry><html_content>" + content + "</html_content></entry>")));
     QCOMPARE(eval(script).toString(), expected);
 }
 
