@@ -28,9 +28,6 @@
 #include <climits>
 
 namespace {
-// The maker's website, where the help pages are.
-const QString makerWebsite = QStringLiteral("https://www.dravik.si");
-
 // 1 minus a stored value, computed without overflow for any value the store may hold.
 int oneMinus(int value)
 {
@@ -107,7 +104,7 @@ CMainFrame::~CMainFrame()
 
 QString CMainFrame::HelpUrl()
 {
-    return makerWebsite + QStringLiteral("/Verbolix-pomoc");
+    return MakerWebsiteUrl() + QStringLiteral("/Verbolix-pomoc");
 }
 
 CInfiniteListView* CMainFrame::hitList() const

@@ -21,6 +21,11 @@ QString WebsiteUrl()
     return QStringLiteral(VERBOLIX_WEBSITE_VALUE);
 }
 
+QString MakerWebsiteUrl()
+{
+    return QStringLiteral(VERBOLIX_MAKER_WEBSITE_VALUE);
+}
+
 QString ProgramVersion()
 {
     return QStringLiteral(VERBOLIX_VERSION_VALUE);

@@ -9,5 +9,8 @@ QString ApiBaseUrl();
 QString LicenceKey();
 // The compiled-in address of the service's website (links in entries point there).
 QString WebsiteUrl();
+// The compiled-in address of the maker's website, where the program's help pages are:
+// scheme and host, no trailing slash.
+QString MakerWebsiteUrl();
 // The program's own version, "2.0.0.0".
 QString ProgramVersion();

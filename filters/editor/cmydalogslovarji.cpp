@@ -445,7 +445,9 @@ void CMyDalogSlovarji::clearSelected()
 
 void CMyDalogSlovarji::openHelp()
 {
-    QDesktopServices::openUrl(QUrl(WebsiteUrl() + QStringLiteral("/verbolix-pomoc#filtri")));
+    // The maker's help page about filters, on the site of the main window's help; its path
+    // is written in lower case, unlike the main help page's.
+    QDesktopServices::openUrl(QUrl(MakerWebsiteUrl() + QStringLiteral("/verbolix-pomoc#filtri")));
 }
 
 void CMyDalogSlovarji::searchAgain(const QString& query)

@@ -1,4 +1,5 @@
 #include "app/cmainframe.h"
+#include "core/apiconfig.h"
 #include "filters/editor/cmydalogslovarji.h"
 #include "filters/editor/mycchecklistbox.h"
 #include "app/mytoolbar.h"
@@ -9,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
@@ -28,6 +30,7 @@ private slots:
     void cleanup();
     void editorFromTheWindow_data();
     void editorFromTheWindow();
+    void helpPagesAreOnTheMakersSite();
 
 private:
     QList<int> lastSearchIds() const;
@@ -42,6 +45,16 @@ const char dictionaryList[] = R"(<dictionaries>
 <dictionary><id>58</id><name>Angleško-slovenski slovar</name><author>Grad</author><type>1</type><lingualism>2</lingualism><language>en</language><language>sl</language></dictionary>
 <dictionary><id>33</id><name>Nemško-slovenski slovar</name><author>Debenjak</author><type>1</type><lingualism>2</lingualism><language>de</language><language>sl</language></dictionary>
 </dictionaries>)";
+
+// Keeps the addresses the program hands to the desktop instead of opening them.
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+};
 
 void whenEditorOpens(std::function<void(CMyDalogSlovarji*)> action)
 {
@@ -154,6 +167,35 @@ void TestMainFrameEditor::editorFromTheWindow()
             QCOMPARE(sent, ids);
         }
     }
+}
+
+void TestMainFrameEditor::helpPagesAreOnTheMakersSite()
+{
+    UrlRecorder urls;
+    for (const char* scheme : {"http", "https"})
+        QDesktopServices::setUrlHandler(QLatin1String(scheme), &urls, "open");
+    CMainFrame frame;
+    QCOMPARE(frame.Create(), 0);
+    frame.toolbar()->helpAction()->trigger();
+    whenEditorOpens([](CMyDalogSlovarji* editor) {
+        qobject_cast<QPushButton*>(editor->Control(CMyDalogSlovarji::Help))->click();
+        qobject_cast<QPushButton*>(editor->Control(CMyDalogSlovarji::Close))->click();
+    });
+    frame.toolbar()->filterEditorAction()->trigger();
+    for (const char* scheme : {"http", "https"})
+        QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+
+    QCOMPARE(urls.opened.size(), 2);
+    const QUrl mainHelp = urls.opened.at(0);
+    const QUrl filterHelp = urls.opened.at(1);
+    QCOMPARE(mainHelp.path(), QStringLiteral("/Verbolix-pomoc"));
+    QVERIFY(mainHelp.fragment().isEmpty());
+    // Regression: the editor's page was looked for on the service's website.
+    QCOMPARE(filterHelp.adjusted(QUrl::RemovePath | QUrl::RemoveFragment),
+             mainHelp.adjusted(QUrl::RemovePath | QUrl::RemoveFragment));
+    QVERIFY(filterHelp.host() != QUrl(WebsiteUrl()).host());
+    QCOMPARE(filterHelp.path(), QStringLiteral("/verbolix-pomoc"));
+    QCOMPARE(filterHelp.fragment(), QStringLiteral("filtri"));
 }
 
 QTEST_MAIN(TestMainFrameEditor)
