@@ -7,6 +7,7 @@
 #include "filters/editor/filtereditorhost.h"
 #include "filters/editor/izberiimedialog.h"
 #include "filters/editor/mycchecklistbox.h"
+#include "filters/editor/picturecombobox.h"
 #include "core/settings.h"
 #include "filters/editor/typechoicepictures.h"
 #include "filters/editor/vnosnooknoizberislovarje.h"
@@ -212,9 +213,12 @@ void CMyDalogSlovarji::createRuntimeControls()
     connect(m_languageCombo, &CCheckComboBox::popupClosed, this,
             [this] { FilterShownList(m_searchBox->text()); });
 
-    m_typeCombo = new QComboBox(this);
+    m_typeCombo = new PictureComboBox(this);
     fillTypeCombo();
+    // A choice from the keyboard narrows at once; closing the list narrows too, also without
+    // a choice.
     connect(m_typeCombo, &QComboBox::activated, this, [this] { FilterShownList(m_searchBox->text()); });
+    connect(m_typeCombo, &PictureComboBox::popupClosed, this, [this] { FilterShownList(m_searchBox->text()); });
 
     m_shownList = new MyCCheckListBox(this);
     m_shownList->setFont(m_font);

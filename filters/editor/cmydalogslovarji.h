@@ -10,6 +10,7 @@
 class CCheckComboBox;
 class FilterEditorHost;
 class MyCCheckListBox;
+class PictureComboBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -129,7 +130,7 @@ private:
     VnosnoOknoIzberiSlovarje* m_searchBox = nullptr;
     MyCCheckListBox* m_selectedList = nullptr;
     CCheckComboBox* m_languageCombo = nullptr;
-    QComboBox* m_typeCombo = nullptr;
+    PictureComboBox* m_typeCombo = nullptr;
     MyCCheckListBox* m_shownList = nullptr;
 
     // Outer size as stored; applied once the window frame is known.

@@ -29,6 +29,8 @@ private slots:
     void narrowing();
     void shownRowsNameDashAuthor();
     void languagesAndTypeApplyWhenChosen();
+    void closingTheTypeListNarrows_data();
+    void closingTheTypeListNarrows();
     void ticking_data();
     void ticking();
     void untickInSelectedList();
@@ -227,6 +229,42 @@ void TestFilterEditor::languagesAndTypeApplyWhenChosen()
     QTest::keyClick(type, Qt::Key_Down);
     QCOMPARE(type->currentIndex(), 1);
     QCOMPARE(ids(m_dialog->m_prikazani), (QList<int>{9, 70, 12}));
+}
+
+void TestFilterEditor::closingTheTypeListNarrows_data()
+{
+    QTest::addColumn<int>("chosen"); // the item clicked in the open list, -1 for Esc
+    QTest::addColumn<QList<int>>("shown");
+
+    // Regression: a list closed without a choice left the stale narrowing in place.
+    QTest::newRow("closed with Esc") << -1 << QList<int>{58, 5, 9, 33, 44, 70, 12};
+    QTest::newRow("closed by choosing Enojezični") << 1 << QList<int>{9, 70, 12};
+}
+
+void TestFilterEditor::closingTheTypeListNarrows()
+{
+    QFETCH(int, chosen);
+    QFETCH(QList<int>, shown);
+
+    m_dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get()));
+    // Picking a filter resets the narrowing but keeps the narrowed list until it narrows again.
+    narrow(u"slov"_qs, 2);
+    control<QComboBox>(Dialog::FilterList)->setCurrentIndex(1);
+    m_dialog->LoadFilterIntoEditor();
+    QVERIFY(ids(m_dialog->m_prikazani).size() < 7);
+
+    auto* type = control<QComboBox>(Dialog::TypeCombo);
+    type->showPopup();
+    QTRY_VERIFY(type->view()->isVisible());
+    if (chosen < 0) {
+        QTest::keyClick(type->view(), Qt::Key_Escape);
+    } else {
+        type->view()->setCurrentIndex(type->model()->index(chosen, 0));
+        QTest::keyClick(type->view(), Qt::Key_Return);
+    }
+    QTRY_VERIFY(!type->view()->isVisible());
+    QTRY_COMPARE(ids(m_dialog->m_prikazani), shown);
 }
 
 void TestFilterEditor::ticking_data()
