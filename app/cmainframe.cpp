@@ -384,6 +384,11 @@ void CMainFrame::SelectFilterComboItem(int position)
         combo->setCurrentIndex(position);
 }
 
+int CMainFrame::FilterComboSelection() const
+{
+    return m_toolbar ? m_toolbar->filterCombo()->currentIndex() : -1;
+}
+
 void CMainFrame::ApplyFilter(int position)
 {
     const CShema filter = m_api.GetFilter(position);

@@ -58,6 +58,7 @@ public:
     QString GetQueryText() const override;
     void BlankEntryView() override;
     void SelectFilterComboItem(int position) override;
+    int FilterComboSelection() const override;
     void ShowNewSearchResult(int count) override;
 
     // Window commands

@@ -56,11 +56,17 @@ public:
     void InitFilters();
     void ReloadFilters();
     int FindFreeFilterId() const;
-    void StoreFilter(int id);
-    void SetFilter(int id, const QString& name, const QString& dictionaries);
+    // False when the store refused the write; the filter then stays in the list all the same.
+    bool StoreFilter(int id);
+    bool SetFilter(int id, const QString& name, const QString& dictionaries);
+    // The saves the user asks for give the id of the filter that now holds the selection,
+    // -1 when no id is free, or FilterNotStored when the store refused the write; the list
+    // is then as it was before.
+    static constexpr int FilterNotStored = -2;
     int SaveSelectionAsFilter(const QString& name);
-    void SaveSelectionToFilter(int position);
-    void DeleteFilter(int position);
+    int SaveSelectionToFilter(int position);
+    // False, with the filter kept in the list, when the store refused the deletion.
+    bool DeleteFilter(int position);
     CShema GetFilter(int position) const;
     QString SelectionText() const;
     QString AllDictionariesText() const;

@@ -12,6 +12,20 @@
 // could then never change or delete.
 QSettings OpenSettingsFile();
 
+// Why the store cannot take a write at the moment, found out by writing a file of its size
+// beside it.
+enum class StoreWriteFault
+{
+    None,         // such a write succeeds now
+    NoFolder,     // the store's folder is missing and cannot be made (a file is in its way)
+    NotPermitted, // the folder may not be written (permissions, a read-only file system)
+    DiskFull,
+    Other,
+};
+StoreWriteFault ProbeStoreWrite();
+// The folder that holds the store, as the user would look for it.
+QString SettingsFolder();
+
 // Held while a change reads and writes the store as one step that another running program
 // must not interleave with (choosing a free filter id and storing it; the first run's preset
 // filter). A lock file beside the store, not the store's own lock, which QSettings takes for

@@ -25,6 +25,25 @@ qsizetype indexOfFilter(const QList<CShema>& filters, int id)
     }
     return -1;
 }
+
+// The smallest id whose key is free and that no listed filter holds: a listed filter can
+// have lost its key (another instance deleted it, or storing it failed), and taking its id
+// would overwrite that filter instead of adding the new one. The caller holds the step lock.
+int saveAsNewFilter(CApi& api, const QString& name)
+{
+    FilterKeys keys;
+    for (int id = FirstUserId; id <= FilterKeys::LastId; ++id) {
+        if (!keys.exists(id) && indexOfFilter(api.m_sheme, id) < 0) {
+            const QList<CShema> before = api.m_sheme;
+            if (api.SetFilter(id, name, api.SelectionText()))
+                return id;
+            // Listed but gone at the next start is what the user must not be led to think.
+            api.m_sheme = before;
+            return CApi::FilterNotStored;
+        }
+    }
+    return -1;
+}
 } // namespace
 
 void CApi::InitFilters()
@@ -71,21 +90,21 @@ int CApi::FindFreeFilterId() const
     return -1;
 }
 
-void CApi::StoreFilter(int id)
+bool CApi::StoreFilter(int id)
 {
     if (id < FilterKeys::FirstId || id > FilterKeys::LastId)
-        return;
+        return true;
     const qsizetype index = indexOfFilter(m_sheme, id);
     if (index < 0)
-        return;
-    FilterKeys().write(id, m_sheme.at(index).name, m_sheme.at(index).dictionaries);
+        return true;
+    return FilterKeys().write(id, m_sheme.at(index).name, m_sheme.at(index).dictionaries);
 }
 
-void CApi::SetFilter(int id, const QString& name, const QString& dictionaries)
+bool CApi::SetFilter(int id, const QString& name, const QString& dictionaries)
 {
     // No key exists for other ids: such a filter could never be read back.
     if (id < AllDictionariesId || id > FilterKeys::LastId)
-        return;
+        return true;
 
     const qsizetype index = indexOfFilter(m_sheme, id);
     if (index >= 0) {
@@ -98,8 +117,7 @@ void CApi::SetFilter(int id, const QString& name, const QString& dictionaries)
             CShema{id == TemporaryId ? temporaryName() : name, id, dictionaries, id == TemporaryId});
     }
 
-    if (id != AllDictionariesId)
-        StoreFilter(id);
+    return id == AllDictionariesId || StoreFilter(id);
 }
 
 int CApi::SaveSelectionAsFilter(const QString& name)
@@ -107,38 +125,52 @@ int CApi::SaveSelectionAsFilter(const QString& name)
     // Another running program may be choosing an id at this moment: choosing and storing
     // as one step means the two never take the same id.
     const SettingsStepLock step;
+    return saveAsNewFilter(*this, name);
+}
 
-    // The smallest id whose key is free and that no listed filter holds. A listed filter
-    // can have lost its key (another instance deleted it, or storing it failed); taking its
-    // id would overwrite that filter instead of adding the new one.
-    FilterKeys keys;
-    for (int id = FirstUserId; id <= FilterKeys::LastId; ++id) {
-        if (!keys.exists(id) && indexOfFilter(m_sheme, id) < 0) {
-            SetFilter(id, name, SelectionText());
-            return id;
-        }
+int CApi::SaveSelectionToFilter(int position)
+{
+    if (position < 0 || position >= m_sheme.size())
+        return -1;
+    const CShema shown = m_sheme.at(position);
+    if (shown.id == AllDictionariesId) {
+        m_sheme[position].dictionaries = SelectionText(); // never stored
+        return shown.id;
     }
-    return -1;
+
+    const SettingsStepLock step;
+    FilterKeys keys;
+    if (keys.exists(shown.id) &&
+        (keys.name(shown.id) != shown.name || keys.dictionaries(shown.id) != shown.dictionaries)) {
+        // Another running program has changed this filter, or deleted it and given its id to
+        // a new one: writing over the key would destroy a filter the user here never saw.
+        // The list shows what is stored, and the selection becomes a filter of its own.
+        m_sheme[position].name = keys.name(shown.id);
+        m_sheme[position].dictionaries = keys.dictionaries(shown.id);
+        return saveAsNewFilter(*this, shown.name);
+    }
+    m_sheme[position].dictionaries = SelectionText();
+    if (!StoreFilter(shown.id)) {
+        m_sheme[position] = shown;
+        return FilterNotStored;
+    }
+    return shown.id;
 }
 
-void CApi::SaveSelectionToFilter(int position)
+bool CApi::DeleteFilter(int position)
 {
     if (position < 0 || position >= m_sheme.size())
-        return;
-    const CShema filter = m_sheme.at(position);
-    SetFilter(filter.id, filter.name, SelectionText());
-}
-
-void CApi::DeleteFilter(int position)
-{
-    if (position < 0 || position >= m_sheme.size())
-        return;
+        return true;
     const int id = m_sheme.at(position).id;
     // Position 0 stays the all-dictionaries filter; it has no key to delete either.
     if (id == AllDictionariesId)
-        return;
+        return true;
+    // Taken from the list only once it is gone from the store: otherwise it would be back at
+    // the next start.
+    if (!FilterKeys().remove(id))
+        return false;
     m_sheme.removeAt(position);
-    FilterKeys().remove(id);
+    return true;
 }
 
 CShema CApi::GetFilter(int position) const

@@ -50,16 +50,42 @@ QString FilterKeys::readText(int id, QLatin1String value) const
     return text;
 }
 
-void FilterKeys::write(int id, const QString& name, const QString& dictionaries)
+bool FilterKeys::write(int id, const QString& name, const QString& dictionaries)
 {
     const QString key = keyName(id);
-    m_store.setValue(key + QStringLiteral("/ime"), name);
-    m_store.setValue(key + QStringLiteral("/slovarji"), dictionaries);
-    m_store.sync();
+    const QString nameKey = key + QStringLiteral("/ime");
+    const QString textKey = key + QStringLiteral("/slovarji");
+    const QHash<QString, QVariant> before{{nameKey, m_store.value(nameKey)}, {textKey, m_store.value(textKey)}};
+    m_store.setValue(nameKey, name);
+    m_store.setValue(textKey, dictionaries);
+    return commit(before);
 }
 
-void FilterKeys::remove(int id)
+bool FilterKeys::remove(int id)
 {
+    QHash<QString, QVariant> before;
+    m_store.beginGroup(keyName(id));
+    const QStringList values = m_store.allKeys();
+    m_store.endGroup();
+    for (const QString& value : values)
+        before.insert(keyName(id) + u'/' + value, m_store.value(keyName(id) + u'/' + value));
     m_store.remove(keyName(id));
+    return commit(before);
+}
+
+bool FilterKeys::commit(const QHash<QString, QVariant>& before)
+{
     m_store.sync();
+    if (m_store.status() != QSettings::AccessError)
+        return true;
+    // The file on disk is untouched, but QSettings keeps the change it could not write and
+    // would store it with the next write of any setting: after the user was told it failed.
+    for (auto value = before.cbegin(); value != before.cend(); ++value) {
+        if (value.value().isValid())
+            m_store.setValue(value.key(), value.value());
+        else
+            m_store.remove(value.key());
+    }
+    m_store.sync();
+    return false;
 }

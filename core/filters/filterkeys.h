@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QSettings>
 #include <QString>
 
@@ -24,16 +25,20 @@ public:
     // "ime" and "slovarji"; missing, too long or not text reads as empty.
     QString name(int id) const;
     QString dictionaries(int id) const;
-    // Creates the key when needed and writes both values together, at once. Failures are
-    // silent.
-    void write(int id, const QString& name, const QString& dictionaries);
-    // Removes the key with every value in it. Failures are silent.
-    void remove(int id);
+    // Creates the key when needed and writes both values together, at once. False when the
+    // store could not be written (a full disk, a folder it may not write); the store then
+    // holds what it held before, on disk and for the next write.
+    bool write(int id, const QString& name, const QString& dictionaries);
+    // Removes the key with every value in it. False, with the key kept, when the store could
+    // not be written.
+    bool remove(int id);
 
     static QString keyName(int id);
 
 private:
     QString readText(int id, QLatin1String value) const;
+    // Syncs; on failure puts back the values as they were before this change.
+    bool commit(const QHash<QString, QVariant>& before);
 
     QSettings m_store;
 };

@@ -9,6 +9,7 @@
 #include "filters/editor/mycchecklistbox.h"
 #include "filters/editor/picturecombobox.h"
 #include "core/settings.h"
+#include "core/settingsfile.h"
 #include "filters/editor/typechoicepictures.h"
 #include "filters/editor/vnosnooknoizberislovarje.h"
 
@@ -17,6 +18,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLocale>
+#include <QMessageBox>
 #include <QMoveEvent>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -82,6 +84,35 @@ bool dictionariesTextContains(const QString& text, int id)
     return text.contains(QLatin1Char(',') + QString::number(id) + QLatin1Char(','));
 }
 
+bool sameFilters(const QList<CShema>& a, const QList<CShema>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (a.at(i).id != b.at(i).id || a.at(i).name != b.at(i).name || a.at(i).dictionaries != b.at(i).dictionaries)
+            return false;
+    }
+    return true;
+}
+
+// Why the store refused, in one sentence.
+QString storeFaultText(StoreWriteFault fault)
+{
+    const QString folder = SettingsFolder();
+    switch (fault) {
+    case StoreWriteFault::NoFolder:
+        return QStringLiteral("Mape z nastavitvami %1 ni mogoče ustvariti, ker je na njenem mestu datoteka.").arg(folder);
+    case StoreWriteFault::NotPermitted:
+        return QStringLiteral("V mapo z nastavitvami %1 ni dovoljeno pisati.").arg(folder);
+    case StoreWriteFault::DiskFull:
+        return QStringLiteral("Na disku z mapo z nastavitvami %1 ni več prostora.").arg(folder);
+    case StoreWriteFault::None:
+    case StoreWriteFault::Other:
+        break;
+    }
+    return QStringLiteral("Datoteke z nastavitvami v mapi %1 ni bilo mogoče zapisati.").arg(folder);
+}
+
 } // namespace
 
 CMyDalogSlovarji::CMyDalogSlovarji(FilterEditorHost& host, QWidget* parent)
@@ -116,6 +147,7 @@ CMyDalogSlovarji::CMyDalogSlovarji(FilterEditorHost& host, QWidget* parent)
     LayoutControls(width(), height());
     RefreshLists();
 
+    refreshFiltersFromStore();
     // Item k is the filter at position k + 1: every filter but "Vsi slovarji".
     for (qsizetype position = 1; position < api.m_sheme.size(); ++position)
         m_filterList->addItem(api.GetFilter(int(position)).name);
@@ -454,6 +486,26 @@ void CMyDalogSlovarji::openHelp()
     QDesktopServices::openUrl(QUrl(MakerWebsiteUrl() + QStringLiteral("/verbolix-pomoc#filtri")));
 }
 
+void CMyDalogSlovarji::refreshFiltersFromStore()
+{
+    // Another running copy of the program may have added, changed or deleted filters since
+    // this one read them; saving over one of those would be saving blind.
+    CApi& api = m_host.Api();
+    const QList<CShema> before = api.m_sheme;
+    const int shownId = api.GetFilter(m_host.FilterComboSelection()).id;
+    api.InitFilters();
+    if (!sameFilters(before, api.m_sheme))
+        m_host.FillFilterCombo(shownId);
+}
+
+void CMyDalogSlovarji::tellNotStored(const QString& what)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Urejanje filtrov"), what, QMessageBox::Ok, this);
+    box.setInformativeText(storeFaultText(ProbeStoreWrite()) +
+                           QStringLiteral(" Izbrani slovarji so ostali v urejevalniku."));
+    box.exec();
+}
+
 void CMyDalogSlovarji::searchAgain(const QString& query)
 {
     const int count = m_host.Api().NewSearch(query);
@@ -463,16 +515,31 @@ void CMyDalogSlovarji::searchAgain(const QString& query)
 void CMyDalogSlovarji::accept()
 {
     CApi& api = m_host.Api();
+    const QList<CSlovar> previousSelection = api.m_izbraniSlovarji;
     api.m_izbraniSlovarji.clear();
     for (const CSlovar& slovar : std::as_const(m_izbrani))
         api.SelectDictionaryById(slovar.id);
     const QString query = m_host.GetQueryText();
-    m_host.BlankEntryView();
     const int position = m_filterList->currentIndex() + 1;
-    if (position < api.m_sheme.size())
-        api.SaveSelectionToFilter(position);
-    m_host.SelectFilterComboItem(position);
-    Settings::Write(Setting::TrenutniFilter, position);
+    const CShema picked = api.GetFilter(position);
+    const int id = position < api.m_sheme.size() ? api.SaveSelectionToFilter(position) : picked.id;
+    if (id == CApi::FilterNotStored) {
+        // Nothing changed: the window keeps its selection and the editor the work.
+        api.m_izbraniSlovarji = previousSelection;
+        tellNotStored(QStringLiteral("Filtra »%1« ni bilo mogoče shraniti.").arg(picked.name));
+        return;
+    }
+    m_host.BlankEntryView();
+    if (id == picked.id) {
+        m_host.SelectFilterComboItem(position);
+        Settings::Write(Setting::TrenutniFilter, position);
+    } else {
+        // The picked filter had changed in another running copy: the selection was saved as
+        // a new filter (or, without a free id, not at all) and that one is current, as after
+        // "Shrani kot ...".
+        m_host.FillFilterCombo(id);
+        Settings::Write(Setting::TrenutniFilter, id > 0 ? id : 0);
+    }
     searchAgain(query);
     QDialog::accept();
 }
@@ -500,12 +567,18 @@ void CMyDalogSlovarji::saveAs()
         name = QStringLiteral("Nova shema");
 
     CApi& api = m_host.Api();
+    const QList<CSlovar> previousSelection = api.m_izbraniSlovarji;
     api.m_izbraniSlovarji.clear();
     for (const CSlovar& slovar : std::as_const(m_izbrani))
         api.SelectDictionaryById(slovar.id);
     const QString query = m_host.GetQueryText();
-    m_host.BlankEntryView();
     const int id = api.SaveSelectionAsFilter(name);
+    if (id == CApi::FilterNotStored) {
+        api.m_izbraniSlovarji = previousSelection;
+        tellNotStored(QStringLiteral("Filtra »%1« ni bilo mogoče shraniti.").arg(name));
+        return;
+    }
+    m_host.BlankEntryView();
     searchAgain(query);
     m_host.FillFilterCombo(id);
     // Without a free id nothing was saved and the combo shows "Vsi slovarji"; -1 would name
@@ -522,7 +595,10 @@ void CMyDalogSlovarji::deleteFilter()
     DeleteFilterDialog confirmation(this);
     if (confirmation.exec() != QDialog::Accepted)
         return;
-    m_host.Api().DeleteFilter(k + 1);
+    if (!m_host.Api().DeleteFilter(k + 1)) {
+        tellNotStored(QStringLiteral("Filtra »%1« ni bilo mogoče zbrisati.").arg(m_filterList->itemText(k)));
+        return;
+    }
     m_filterList->removeItem(k);
     // The newly selected filter is not loaded: the set on the right stays as it was.
     m_filterList->setCurrentIndex(0);

@@ -116,6 +116,9 @@ private:
     void saveAs();
     void deleteFilter();
     void openHelp();
+    void refreshFiltersFromStore();
+    // A save or deletion the store refused: says so, and why; the editor stays as it is.
+    void tellNotStored(const QString& what);
     void resetNarrowing();
     void searchAgain(const QString& query);
 

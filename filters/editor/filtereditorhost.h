@@ -21,6 +21,8 @@ public:
     virtual void FillFilterCombo(int id) = 0;
     // Selects a filter combo item from code; it does not count as the user's choice.
     virtual void SelectFilterComboItem(int position) = 0;
+    // The filter combo's selected item, -1 when none is.
+    virtual int FilterComboSelection() const = 0;
     // After CApi::NewSearch: shows the count, gives the hit list count rows and selects row 0.
     virtual void ShowNewSearchResult(int count) = 0;
 };

@@ -15,6 +15,7 @@ public:
     void BlankEntryView() override;
     void FillFilterCombo(int id) override;
     void SelectFilterComboItem(int position) override;
+    int FilterComboSelection() const override { return comboSelection; }
     void ShowNewSearchResult(int count) override;
 
     CApi api;

@@ -4,11 +4,15 @@
 #include "filters/editor/izberiimedialog.h"
 #include "filters/editor/mycchecklistbox.h"
 #include "filters/editor/runfiltereditor.h"
+#include "core/filters/filterkeys.h"
 #include "core/settings.h"
 #include "filters/editor/vnosnooknoizberislovarje.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -41,6 +45,9 @@ private slots:
     void waysOut();
     void runFilterEditorSearchesAgain_data();
     void runFilterEditorSearchesAgain();
+    void openingReadsTheStoreAfresh();
+    void refusedWriteKeepsTheEditorAndTheStore_data();
+    void refusedWriteKeepsTheEditorAndTheStore();
 
 private:
     using Dialog = CMyDalogSlovarji;
@@ -525,6 +532,119 @@ void TestFilterEditor::runFilterEditorSearchesAgain()
         const QUrlQuery parameters(target.mid(target.indexOf(QLatin1Char('?')) + 1));
         QCOMPARE(parameters.queryItemValue(u"query"_qs, QUrl::FullyDecoded), sent);
     }
+}
+
+// Another running copy of the program added a filter since this one read the store.
+void TestFilterEditor::openingReadsTheStoreAfresh()
+{
+    m_dialog.reset();
+    m_fixture->host->comboSelection = 2; // "Prednastavljeni filter" is current in the window
+    m_fixture->host->calls.clear();
+    QVERIFY(FilterKeys().write(3, u"tuj"_qs, u",33,"_qs));
+
+    m_dialog = std::make_unique<Dialog>(*m_fixture->host);
+    auto* filters = control<QComboBox>(Dialog::FilterList);
+    QCOMPARE(filters->count(), 3);
+    QCOMPARE(filters->itemText(2), u"tuj"_qs);
+    // The window's combo lists it too and keeps its filter.
+    QCOMPARE(m_fixture->host->calls, QStringList{u"fill 2"_qs});
+    QCOMPARE(m_fixture->host->comboItems,
+             (QStringList{u"Vsi slovarji"_qs, u"Začasni filter"_qs, u"Prednastavljeni filter"_qs, u"tuj"_qs}));
+    QCOMPARE(m_fixture->host->comboSelection, 2);
+    filters->setCurrentIndex(2);
+    m_dialog->LoadFilterIntoEditor();
+    QCOMPARE(ids(m_dialog->m_izbrani), QList<int>{33});
+}
+
+void TestFilterEditor::refusedWriteKeepsTheEditorAndTheStore_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("stored"); // the last stored filter once the write goes through
+
+    // Regression: the editor closed as if saved, and the filter was gone at the next start.
+    QTest::newRow("Shrani") << u"save"_qs << u"Filtra »Prednastavljeni filter« ni bilo mogoče shraniti."_qs
+                            << u"Prednastavljeni filter=,70,33,58,"_qs;
+    QTest::newRow("Shrani kot ...") << u"saveas"_qs << u"Filtra »Moj filter« ni bilo mogoče shraniti."_qs
+                                    << u"Moj filter=,70,33,58,"_qs;
+}
+
+// The store is made unwritable for anyone, root included: a file stands where its folder
+// should be. Then the same action again once the folder is back.
+void TestFilterEditor::refusedWriteKeepsTheEditorAndTheStore()
+{
+    QFETCH(QString, way);
+    QFETCH(QString, message);
+    QFETCH(QString, stored);
+
+    CApi& api = m_fixture->host->api;
+    control<QComboBox>(Dialog::FilterList)->setCurrentIndex(1);
+    m_dialog->LoadFilterIntoEditor();
+    tickShown(33);
+    m_fixture->host->calls.clear();
+    const QList<CSlovar> selectionBefore = api.m_izbraniSlovarji;
+    const QStringList filtersBefore = storedFilters();
+    QStringList listBefore;
+    for (const CShema& f : std::as_const(api.m_sheme))
+        listBefore << f.name + u'=' + f.dictionaries;
+
+    QString shown; // the message box's text and its informative text
+    auto answerMessage = [&shown](QDialog* box) {
+        if (auto* messageBox = qobject_cast<QMessageBox*>(box))
+            shown = messageBox->text() + u'|' + messageBox->informativeText();
+        box->accept();
+    };
+    // Runs the action; with refused, the message box that must follow is answered too.
+    // (A refused deletion needs a store that can be read but not written: robust_settings.)
+    auto act = [&](bool refused) {
+        if (way == u"save"_qs) {
+            if (refused)
+                answerNextModal(answerMessage);
+            click(Dialog::Save);
+            return;
+        }
+        answerNextModal([&, refused](QDialog* modal) {
+            if (refused)
+                answerNextModal(answerMessage);
+            if (auto* nameDialog = qobject_cast<IzberiImeDialog*>(modal))
+                nameDialog->nameEdit()->setText(u"Moj filter"_qs);
+            modal->accept();
+        });
+        click(Dialog::SaveAs);
+    };
+
+    const QString dir = m_fixture->config->dir();
+    QVERIFY(QDir(dir).rename(u"Dravik"_qs, u"Dravik.kept"_qs));
+    QFile blocker(dir + u"/Dravik"_qs);
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    m_dialog->setResult(-1);
+    act(true);
+    QCOMPARE(shown.section(u'|', 0, 0), message);
+    QVERIFY2(shown.section(u'|', 1).startsWith(u"Mape z nastavitvami "_qs), qPrintable(shown));
+
+    // Nothing happened: the editor is open with its work, the window untouched.
+    QCOMPARE(m_dialog->result(), -1);
+    QCOMPARE(ids(m_dialog->m_izbrani), (QList<int>{70, 33, 58}));
+    QCOMPARE(control<QComboBox>(Dialog::FilterList)->count(), 2);
+    QCOMPARE(m_fixture->host->calls, QStringList{});
+    QCOMPARE(ids(api.m_izbraniSlovarji), ids(selectionBefore));
+    QStringList listAfter;
+    for (const CShema& f : std::as_const(api.m_sheme))
+        listAfter << f.name + u'=' + f.dictionaries;
+    QCOMPARE(listAfter, listBefore);
+
+    QVERIFY(QFile::remove(dir + u"/Dravik"_qs));
+    QVERIFY(QDir(dir).rename(u"Dravik.kept"_qs, u"Dravik"_qs));
+    QCOMPARE(storedFilters(), filtersBefore);
+    // Nothing left over to be written later either: the next write stores only its own.
+    Settings::Write(Setting::DialogW, 800);
+    QCOMPARE(storedFilters(), filtersBefore);
+
+    shown.clear();
+    act(false);
+    QVERIFY(shown.isEmpty());
+    QCOMPARE(storedFilters().last(), stored);
 }
 
 QTEST_MAIN(TestFilterEditor)

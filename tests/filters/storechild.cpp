@@ -3,6 +3,11 @@
 //                                     filter and prints its id
 //   filters_storechild save-many PREFIX GO
 //                                     once the file GO exists, saves 40 filters PREFIX0..39
+//   filters_storechild replace OLD NEW
+//                                     starts like the program, deletes the filter named OLD
+//                                     and saves dictionary 70 as a new filter NEW; prints its id
+//   filters_storechild change NAME    starts like the program and saves dictionary 70 into
+//                                     the filter named NAME; prints the id it went to
 //   filters_storechild rewrite        starts like the program, then stores every user
 //                                     filter again and again with a text of 3000 characters
 //                                     that changes each round; prints "ready" after its
@@ -24,6 +29,15 @@ CApi& startedApi(CApi& api)
     api.InitFilters();
     return api;
 }
+
+int positionOf(const CApi& api, const QString& name)
+{
+    for (qsizetype i = 0; i < api.m_sheme.size(); ++i) {
+        if (api.m_sheme.at(i).name == name)
+            return int(i);
+    }
+    return -1;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -35,6 +49,20 @@ int main(int argc, char** argv)
     if (args.size() == 3 && args.at(1) == QStringLiteral("save-as")) {
         startedApi(api).SelectDictionaryById(70);
         std::printf("%d\n", api.SaveSelectionAsFilter(args.at(2)));
+        return 0;
+    }
+
+    if (args.size() == 4 && args.at(1) == QStringLiteral("replace")) {
+        startedApi(api).SelectDictionaryById(70);
+        if (!api.DeleteFilter(positionOf(api, args.at(2))))
+            return 1;
+        std::printf("%d\n", api.SaveSelectionAsFilter(args.at(3)));
+        return 0;
+    }
+
+    if (args.size() == 3 && args.at(1) == QStringLiteral("change")) {
+        startedApi(api).SelectDictionaryById(70);
+        std::printf("%d\n", api.SaveSelectionToFilter(positionOf(api, args.at(2))));
         return 0;
     }
 
@@ -68,6 +96,8 @@ int main(int argc, char** argv)
         }
     }
 
-    std::fputs("usage: filters_storechild save-as NAME | save-many PREFIX GO | rewrite\n", stderr);
+    std::fputs("usage: filters_storechild save-as NAME | replace OLD NEW | change NAME | save-many PREFIX GO | "
+               "rewrite\n",
+               stderr);
     return 2;
 }

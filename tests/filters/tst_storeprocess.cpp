@@ -55,6 +55,8 @@ private slots:
 
     void otherProgramsKeysCount();
     void twoProgramsSavingAtOnceLoseNothing();
+    void savingOverAFilterChangedElsewhereKeepsBoth_data();
+    void savingOverAFilterChangedElsewhereKeepsBoth();
     void interruptedWriteLeavesTheWholeFile();
     void writesReplaceTheFileWhole_data();
     void writesReplaceTheFileWhole();
@@ -127,6 +129,66 @@ void TestStoreProcess::twoProgramsSavingAtOnceLoseNothing()
         QVERIFY2(names.contains(QStringLiteral("prvi %1").arg(i)), qPrintable(QString::number(i)));
         QVERIFY2(names.contains(QStringLiteral("drugi %1").arg(i)), qPrintable(QString::number(i)));
     }
+}
+
+void TestStoreProcess::savingOverAFilterChangedElsewhereKeepsBoth_data()
+{
+    QTest::addColumn<QStringList>("other");   // what the other program does, none when empty
+    QTest::addColumn<int>("savedId");         // where this program's "Shrani" goes
+    QTest::addColumn<QStringList>("stored");  // the user filters a later start reads
+
+    // Regression: the other program's new filter took the deleted one's id, and "Shrani" on
+    // the stale entry here wrote over it.
+    QTest::newRow("deleted there, its id reused")
+        << QStringList{QStringLiteral("replace"), QStringLiteral("stari"), QStringLiteral("novi")} << 4
+        << QStringList{QStringLiteral("novi|3|,70,"), QStringLiteral("stari|4|,70,58,")};
+    QTest::newRow("its dictionaries changed there")
+        << QStringList{QStringLiteral("change"), QStringLiteral("stari")} << 4
+        << QStringList{QStringLiteral("stari|3|,70,"), QStringLiteral("stari|4|,70,58,")};
+    QTest::newRow("untouched there: saved in place")
+        << QStringList{} << 3 << QStringList{QStringLiteral("stari|3|,70,58,")};
+}
+
+// Two running programs on one store: this one lists filter 3 "stari" (58) while the other
+// one changes or replaces it; then this one saves 70 and 58 into its "stari".
+void TestStoreProcess::savingOverAFilterChangedElsewhereKeepsBoth()
+{
+    QFETCH(QStringList, other);
+    QFETCH(int, savedId);
+    QFETCH(QStringList, stored);
+
+    CApi api;
+    CSlovar d70, d58;
+    d70.id = 70;
+    d58.id = 58;
+    api.m_slovarji = {d70, d58};
+    api.InitFilters();
+    api.SelectDictionaryById(58);
+    QCOMPARE(api.SaveSelectionAsFilter(QStringLiteral("stari")), 3);
+    if (!other.isEmpty())
+        QCOMPARE(runChild(other), QByteArray("3"));
+
+    api.m_izbraniSlovarji.clear();
+    api.SelectDictionaryById(70);
+    api.SelectDictionaryById(58);
+    QCOMPARE(describe(api.m_sheme.at(3)), QStringLiteral("stari|3|,58,"));
+    QCOMPARE(api.SaveSelectionToFilter(3), savedId);
+    // This program now lists what is stored, and the selection where it went.
+    QStringList listed;
+    for (const CShema& f : std::as_const(api.m_sheme)) {
+        if (f.id >= 3)
+            listed << describe(f);
+    }
+    QCOMPARE(listed, stored);
+
+    CApi next;
+    next.InitFilters();
+    QStringList read;
+    for (const CShema& f : std::as_const(next.m_sheme)) {
+        if (f.id >= 3)
+            read << describe(f);
+    }
+    QCOMPARE(read, stored);
 }
 
 // A program killed while it stores filters must leave the file as it was before or after

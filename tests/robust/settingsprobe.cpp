@@ -1,6 +1,7 @@
 // A second program on the settings store for robust_settings: run as another user (when the
 // suite runs as root, for whom file modes do not count), it reads the store, tries to write
-// it and starts the filter list the way the program does, and prints what it saw.
+// it, starts the filter list the way the program does, saves a new filter, saves into the filter
+// at position 1 and deletes it, and prints what it saw.
 // Usage: settingsprobe read | write
 #include "core/capi.h"
 #include "core/settings.h"
@@ -30,10 +31,13 @@ int main(int argc, char** argv)
         CApi api;
         api.InitFilters();
         const int id = api.SaveSelectionAsFilter(QStringLiteral("Novi"));
+        const int over = api.SaveSelectionToFilter(1);
+        const bool deleted = api.DeleteFilter(1);
         QStringList names;
         for (const CShema& s : api.m_sheme)
-            names << s.name;
-        std::printf("saved %d filters %s\n", id, qPrintable(names.join(QLatin1Char('|'))));
+            names << s.name + QLatin1Char(':') + s.dictionaries;
+        std::printf("saved %d over %d deleted %d filters %s\n", id, over, int(deleted),
+                    qPrintable(names.join(QLatin1Char('|'))));
         printValues("after");
     }
     return 0;
