@@ -1,6 +1,7 @@
 #include "app/cquorbelapp.h"
 
 #include "app/cmainframe.h"
+#include "app/qttranslations.h"
 #include "ui/search/entryschemehandler.h"
 
 #include <QIcon>
@@ -22,13 +23,15 @@ void onQuitSignal(int)
 
 CQuorbelApp::CQuorbelApp(int& argc, char** argv) : QApplication(argc, argv)
 {
+    // No display name: the platform would append it to every window's title ("Nova verzija
+    // — Verbolix"); where a display name is asked for, the application name stands in.
     setApplicationName(QStringLiteral("Verbolix"));
-    setApplicationDisplayName(QStringLiteral("Verbolix"));
     setOrganizationName(QStringLiteral("Dravik"));
     setApplicationVersion(QStringLiteral("2.0.0.0"));
     setDesktopFileName(QStringLiteral("si.verbolix.Verbolix")); // the installed .desktop file
     setWindowIcon(QIcon(QStringLiteral(":/icons/verbolix.svg")));
     QLocale::setDefault(QLocale(QLocale::Slovenian, QLocale::Slovenia));
+    installTranslator(new QtTranslations(this));
 
     // Ended by a signal, the program still ends through the event loop, so that the main
     // window and its temporary files go properly.

@@ -14,9 +14,10 @@ IzberiImeDialog::IzberiImeDialog(QWidget* parent)
     auto* label = new QLabel(QStringLiteral("Ime:"), this);
     label->setBuddy(m_edit);
     m_edit->setMinimumWidth(fontMetrics().averageCharWidth() * 40);
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    // The texts Slovenian standard buttons have, whether or not Qt's translations are there.
+    auto* ok = new QPushButton(QStringLiteral("V redu"), this);
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancel = new QPushButton(QStringLiteral("Prekliči"), this);
     connect(ok, &QPushButton::clicked, this, &IzberiImeDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &IzberiImeDialog::reject);
 
