@@ -12,7 +12,7 @@ struct RenamedContext
     const char* before;
 };
 constexpr RenamedContext renamedContexts[] = {
-    {"QPlatformTheme", "QDialogButtonBox"},     // "OK", "Cancel", … of standard buttons
+    {"QPlatformTheme", "QDialogButtonBox"}, // "OK", "Cancel", … of standard buttons
     {"QWidgetTextControl", "QTextControl"}, // the multi-line text boxes' context menu
 };
 } // namespace

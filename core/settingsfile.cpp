@@ -69,7 +69,8 @@ StoreWriteFault ProbeStoreWrite()
     if (!QDir().mkpath(folder)) {
         // What is in the way: the nearest part of the path that exists.
         QFileInfo existing(folder);
-        while (!existing.exists() && !existing.isRoot() && existing.absoluteFilePath() != existing.absolutePath())
+        while (!existing.exists() && !existing.isRoot() &&
+               existing.absoluteFilePath() != existing.absolutePath())
             existing.setFile(existing.absolutePath());
         if (!existing.isDir())
             return StoreWriteFault::NoFolder;

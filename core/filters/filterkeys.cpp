@@ -55,7 +55,8 @@ bool FilterKeys::write(int id, const QString& name, const QString& dictionaries)
     const QString key = keyName(id);
     const QString nameKey = key + QStringLiteral("/ime");
     const QString textKey = key + QStringLiteral("/slovarji");
-    const QHash<QString, QVariant> before{{nameKey, m_store.value(nameKey)}, {textKey, m_store.value(textKey)}};
+    const QHash<QString, QVariant> before{{nameKey, m_store.value(nameKey)},
+                                          {textKey, m_store.value(textKey)}};
     m_store.setValue(nameKey, name);
     m_store.setValue(textKey, dictionaries);
     return commit(before);

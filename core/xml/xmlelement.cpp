@@ -34,7 +34,7 @@ template <typename Visit> void walkDescendants(pugi::xml_node root, Visit visit)
 // element (</br> is read as <br>).
 bool isHtmlVoidElement(const char* name)
 {
-    static const char* const voidElements[] = {"area", "base", "br",   "col",    "embed", "hr",  "img",
+    static const char* const voidElements[] = {"area",  "base", "br",   "col",    "embed", "hr", "img",
                                                "input", "link", "meta", "source", "track", "wbr"};
     for (const char* candidate : voidElements) {
         if (qstricmp(candidate, name) == 0)

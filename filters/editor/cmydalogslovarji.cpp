@@ -2,16 +2,16 @@
 
 #include "core/apiconfig.h"
 #include "core/capi.h"
-#include "ui/widgets/checkcombobox.h"
+#include "core/settings.h"
+#include "core/settingsfile.h"
 #include "filters/editor/deletefilterdialog.h"
 #include "filters/editor/filtereditorhost.h"
 #include "filters/editor/izberiimedialog.h"
 #include "filters/editor/mycchecklistbox.h"
 #include "filters/editor/picturecombobox.h"
-#include "core/settings.h"
-#include "core/settingsfile.h"
 #include "filters/editor/typechoicepictures.h"
 #include "filters/editor/vnosnooknoizberislovarje.h"
+#include "ui/widgets/checkcombobox.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
@@ -89,7 +89,8 @@ bool sameFilters(const QList<CShema>& a, const QList<CShema>& b)
     if (a.size() != b.size())
         return false;
     for (qsizetype i = 0; i < a.size(); ++i) {
-        if (a.at(i).id != b.at(i).id || a.at(i).name != b.at(i).name || a.at(i).dictionaries != b.at(i).dictionaries)
+        if (a.at(i).id != b.at(i).id || a.at(i).name != b.at(i).name ||
+            a.at(i).dictionaries != b.at(i).dictionaries)
             return false;
     }
     return true;
@@ -101,7 +102,8 @@ QString storeFaultText(StoreWriteFault fault)
     const QString folder = SettingsFolder();
     switch (fault) {
     case StoreWriteFault::NoFolder:
-        return QStringLiteral("Mape z nastavitvami %1 ni mogoče ustvariti, ker je na njenem mestu datoteka.").arg(folder);
+        return QStringLiteral("Mape z nastavitvami %1 ni mogoče ustvariti, ker je na njenem mestu datoteka.")
+            .arg(folder);
     case StoreWriteFault::NotPermitted:
         return QStringLiteral("V mapo z nastavitvami %1 ni dovoljeno pisati.").arg(folder);
     case StoreWriteFault::DiskFull:
@@ -250,7 +252,8 @@ void CMyDalogSlovarji::createRuntimeControls()
     // A choice from the keyboard narrows at once; closing the list narrows too, also without
     // a choice.
     connect(m_typeCombo, &QComboBox::activated, this, [this] { FilterShownList(m_searchBox->text()); });
-    connect(m_typeCombo, &PictureComboBox::popupClosed, this, [this] { FilterShownList(m_searchBox->text()); });
+    connect(m_typeCombo, &PictureComboBox::popupClosed, this,
+            [this] { FilterShownList(m_searchBox->text()); });
 
     m_shownList = new MyCCheckListBox(this);
     m_shownList->setFont(m_font);

@@ -150,18 +150,17 @@ void TestWindowTexts::titleIsTheDialogsOwn_data()
     QTest::newRow("326 optional upgrade")
         << DialogFactory([](FilterEditorHost&) { return new MessageDialog(326, QStringLiteral("x")); })
         << QStringLiteral("Nova verzija");
-    QTest::newRow("327 news")
-        << DialogFactory([](FilterEditorHost&) { return new MessageDialog(327, QStringLiteral("x")); })
-        << QStringLiteral("Novosti v programu Verbolix");
+    QTest::newRow("327 news") << DialogFactory([](FilterEditorHost&) {
+        return new MessageDialog(327, QStringLiteral("x"));
+    }) << QStringLiteral("Novosti v programu Verbolix");
     QTest::newRow("328 required upgrade")
         << DialogFactory([](FilterEditorHost&) { return new MessageDialog(328, QStringLiteral("x")); })
         << QStringLiteral("Nova verzija");
-    QTest::newRow("filter editor")
-        << DialogFactory([](FilterEditorHost& host) { return new CMyDalogSlovarji(host); })
-        << QStringLiteral("Urejanje filtrov");
-    QTest::newRow("filter name")
-        << DialogFactory([](FilterEditorHost&) { return new IzberiImeDialog; })
-        << QStringLiteral("Izberite ime filtra");
+    QTest::newRow("filter editor") << DialogFactory([](FilterEditorHost& host) {
+        return new CMyDalogSlovarji(host);
+    }) << QStringLiteral("Urejanje filtrov");
+    QTest::newRow("filter name") << DialogFactory([](FilterEditorHost&) { return new IzberiImeDialog; })
+                                 << QStringLiteral("Izberite ime filtra");
     QTest::newRow("delete confirmation")
         << DialogFactory([](FilterEditorHost&) { return new DeleteFilterDialog; })
         << QStringLiteral("Briši filter");

@@ -252,10 +252,10 @@ void TestAnswers::entryEmptyElementsForHtml_data()
     // An open <script> hid the rest, an open <textarea> showed it as raw markup.
     QTest::newRow("empty script") << QByteArray("<script/>after") << u"<script></script>after"_s;
     QTest::newRow("empty textarea") << QByteArray("<textarea/>after") << u"<textarea></textarea>after"_s;
-    QTest::newRow("empty with attributes")
-        << QByteArray("<span class=\"x\" title=\"a&amp;b\"/>")
-        << u"<span class=\"x\" title=\"a&amp;b\"></span>"_s;
-    QTest::newRow("nested") << QByteArray("<div><p/><b><u/></b></div>") << u"<div><p></p><b><u></u></b></div>"_s;
+    QTest::newRow("empty with attributes") << QByteArray("<span class=\"x\" title=\"a&amp;b\"/>")
+                                           << u"<span class=\"x\" title=\"a&amp;b\"></span>"_s;
+    QTest::newRow("nested") << QByteArray("<div><p/><b><u/></b></div>")
+                            << u"<div><p></p><b><u></u></b></div>"_s;
     QTest::newRow("upper-case name") << QByteArray("<I/>x") << u"<I></I>x"_s;
     QTest::newRow("void elements stay empty-element tags")
         << QByteArray("<area/><base/><br/><col/><embed/><hr/><img src=\"a.png\"/><input/><link/><meta/>"

@@ -1,12 +1,12 @@
-#include "ui/widgets/checkcombobox.h"
+#include "core/filters/filterkeys.h"
+#include "core/settings.h"
 #include "filters/editor/cmydalogslovarji.h"
-#include "tests/editor/editorfixture.h"
 #include "filters/editor/izberiimedialog.h"
 #include "filters/editor/mycchecklistbox.h"
 #include "filters/editor/runfiltereditor.h"
-#include "core/filters/filterkeys.h"
-#include "core/settings.h"
 #include "filters/editor/vnosnooknoizberislovarje.h"
+#include "tests/editor/editorfixture.h"
+#include "ui/widgets/checkcombobox.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -548,8 +548,8 @@ void TestFilterEditor::openingReadsTheStoreAfresh()
     QCOMPARE(filters->itemText(2), u"tuj"_qs);
     // The window's combo lists it too and keeps its filter.
     QCOMPARE(m_fixture->host->calls, QStringList{u"fill 2"_qs});
-    QCOMPARE(m_fixture->host->comboItems,
-             (QStringList{u"Vsi slovarji"_qs, u"Začasni filter"_qs, u"Prednastavljeni filter"_qs, u"tuj"_qs}));
+    QCOMPARE(m_fixture->host->comboItems, (QStringList{u"Vsi slovarji"_qs, u"Začasni filter"_qs,
+                                                       u"Prednastavljeni filter"_qs, u"tuj"_qs}));
     QCOMPARE(m_fixture->host->comboSelection, 2);
     filters->setCurrentIndex(2);
     m_dialog->LoadFilterIntoEditor();

@@ -96,8 +96,9 @@ int main(int argc, char** argv)
         }
     }
 
-    std::fputs("usage: filters_storechild save-as NAME | replace OLD NEW | change NAME | save-many PREFIX GO | "
-               "rewrite\n",
-               stderr);
+    std::fputs(
+        "usage: filters_storechild save-as NAME | replace OLD NEW | change NAME | save-many PREFIX GO | "
+        "rewrite\n",
+        stderr);
     return 2;
 }

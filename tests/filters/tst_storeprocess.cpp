@@ -133,9 +133,9 @@ void TestStoreProcess::twoProgramsSavingAtOnceLoseNothing()
 
 void TestStoreProcess::savingOverAFilterChangedElsewhereKeepsBoth_data()
 {
-    QTest::addColumn<QStringList>("other");   // what the other program does, none when empty
-    QTest::addColumn<int>("savedId");         // where this program's "Shrani" goes
-    QTest::addColumn<QStringList>("stored");  // the user filters a later start reads
+    QTest::addColumn<QStringList>("other");  // what the other program does, none when empty
+    QTest::addColumn<int>("savedId");        // where this program's "Shrani" goes
+    QTest::addColumn<QStringList>("stored"); // the user filters a later start reads
 
     // Regression: the other program's new filter took the deleted one's id, and "Shrani" on
     // the stale entry here wrote over it.

@@ -212,8 +212,9 @@ void TestSettingsFaults::readOnlyFolderKeepsReadsAndIgnoresWrites()
     QVERIFY2(out.startsWith(QLatin1String("before AlwaysOnTop=1 LastMessageID=5\n")), qPrintable(out));
     // Saves and deletions the store refuses say so and leave the list as stored: no filter
     // listed for this run only, none changed or missing until the next start.
-    QVERIFY2(out.contains(u"\nsaved -2 over -2 deleted 0 filters Vsi slovarji:,|Moj:,70,|Začasni filter:,,\n"_s),
-             qPrintable(out));
+    QVERIFY2(
+        out.contains(u"\nsaved -2 over -2 deleted 0 filters Vsi slovarji:,|Moj:,70,|Začasni filter:,,\n"_s),
+        qPrintable(out));
     // What the user chose holds for the rest of the run, though it cannot be stored.
     QVERIFY2(out.endsWith(QLatin1String("\nafter AlwaysOnTop=0 LastMessageID=77\n")), qPrintable(out));
 

@@ -1,8 +1,8 @@
 #include "tests/support/xvfbdisplay.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QFile>
 #include <QThread>
 
 namespace {
@@ -24,8 +24,9 @@ XvfbDisplay::XvfbDisplay()
         if (QFileInfo::exists(socket) || QFileInfo::exists(lock))
             continue;
         const QString display = QLatin1Char(':') + QString::number(n);
-        m_server.start(program, {display, QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                                 QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24")});
+        m_server.start(program,
+                       {display, QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                        QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24")});
         if (!m_server.waitForStarted(5000))
             return;
         // The socket appears once the server takes connections. Another program may have won

@@ -169,7 +169,8 @@ void TestEntryView::emptyElementsEndWhereTheyBegin_data()
         << QByteArray("<textarea/><span id=\"after\">naprej</span>") << afterText << QStringLiteral("naprej");
     QTest::newRow("void br stays one line break")
         << QByteArray("a<br/><span id=\"after\">b</span>")
-        << QStringLiteral("document.querySelectorAll('li br').length + ':' + document.getElementById('after').textContent")
+        << QStringLiteral("document.querySelectorAll('li br').length + ':' + "
+                          "document.getElementById('after').textContent")
         << QStringLiteral("1:b");
 }
 
