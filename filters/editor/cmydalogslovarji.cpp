@@ -527,8 +527,10 @@ void CMyDalogSlovarji::accept()
     const CShema picked = api.GetFilter(position);
     const int id = position < api.m_sheme.size() ? api.SaveSelectionToFilter(position) : picked.id;
     if (id == CApi::FilterNotStored) {
-        // Nothing changed: the window keeps its selection and the editor the work.
+        // Nothing was stored: the window keeps its selection and the editor the work. The
+        // picked entry may now name what another copy stored under its id.
         api.m_izbraniSlovarji = previousSelection;
+        m_filterList->setItemText(position - 1, api.GetFilter(position).name);
         tellNotStored(QStringLiteral("Filtra »%1« ni bilo mogoče shraniti.").arg(picked.name));
         return;
     }
