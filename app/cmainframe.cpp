@@ -3,7 +3,10 @@
 #include "core/apiconfig.h"
 #include "core/http/httpclient.h"
 #include "ui/search/cinfinitelistview.h"
+#include "app/aboutdialog.h"
 #include "app/clipboardmonitor.h"
+#include "app/desktopnotifier.h"
+#include "app/singleinstance.h"
 #include "app/cmyoutlookbar.h"
 #include "ui/search/cquorbelview.h"
 #include "ui/search/iskalnooknoinseznam.h"
@@ -22,6 +25,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QWindow>
 #include <QKeyEvent>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -158,6 +163,7 @@ int CMainFrame::Create()
     connect(m_toolbar->clipboardAction(), &QAction::triggered, this, &CMainFrame::ToggleCheckClipboard);
     connect(m_toolbar->helpAction(), &QAction::triggered, this, &CMainFrame::OpenHelp);
     connect(m_toolbar->websiteAction(), &QAction::triggered, this, &CMainFrame::OpenWebsite);
+    connect(m_toolbar->aboutAction(), &QAction::triggered, this, &CMainFrame::ShowAbout);
     m_toolbar->alwaysOnTopAction()->setChecked(m_alwaysOnTop == 1);
     m_toolbar->clipboardAction()->setChecked(m_checkClipboard == 1);
 
@@ -199,6 +205,12 @@ int CMainFrame::Create()
     // Keys that must be seen before any child sees them.
     qApp->installEventFilter(this);
 
+    if (!m_pendingLookUp.isEmpty()) {
+        // Started with a word: the first search is that word, and its entry shows at once.
+        headwordBox()->setText(std::exchange(m_pendingLookUp, {}));
+        m_display.startPageUrl.clear();
+        m_display.displayMode = ModeNormal;
+    }
     InitDictionariesAndFilters();
     applyAlwaysOnTop(m_alwaysOnTop == 1);
     m_clipboard = new ClipboardMonitor(nullptr, this);
@@ -209,7 +221,12 @@ int CMainFrame::Create()
 
     m_view->OnInitialUpdate();
     headwordBox()->setFocus(Qt::OtherFocusReason);
+    setNotifier(new DesktopNotifier(this));
     m_created = true;
+    if (!m_pendingLookUp.isEmpty()) {
+        const QString word = std::exchange(m_pendingLookUp, {});
+        QTimer::singleShot(0, this, [this, word] { SearchOutsideWord(word); });
+    }
     return 0;
 }
 
@@ -340,6 +357,93 @@ void CMainFrame::SearchCopiedText(const QString& text)
     box->setText(text);
     RunSearch(text);
     box->selectAll();
+    if (isActiveWindow())
+        return;
+    // Copied in another program: show the result without taking the focus from it.
+    if (m_copyFollowUp == CopyFollowUp::BringForward) {
+        if (isMinimized())
+            showNormal();
+        raise();
+    } else {
+        notifyLookUp(text);
+    }
+}
+
+void CMainFrame::SearchOutsideWord(const QString& word)
+{
+    VnosnoOknoIztocnica* box = headwordBox();
+    if (!box)
+        return;
+    m_display.displayMode = ModeNormal;
+    box->setText(word);
+    RunSearch(word);
+    box->selectAll();
+}
+
+void CMainFrame::HandleLaunchRequest(const LaunchRequest& request)
+{
+    if (!m_created) {
+        if (request.kind == LaunchRequest::Kind::LookUp)
+            m_pendingLookUp = request.word;
+        return;
+    }
+    bringForward(request.activationToken);
+    if (request.kind == LaunchRequest::Kind::LookUp) {
+        SearchOutsideWord(request.word);
+    } else if (request.kind == LaunchRequest::Kind::Clipboard) {
+        // Wayland hands the clipboard only to a focused window: read it once the focus is here.
+        if (isActiveWindow())
+            searchClipboardNow();
+        else
+            m_clipboardLookUpPending = true;
+    }
+}
+
+void CMainFrame::searchClipboardNow()
+{
+    m_clipboardLookUpPending = false;
+    const QString word = ClipboardMonitor::lookupText(QGuiApplication::clipboard()->text());
+    if (!word.isEmpty())
+        SearchOutsideWord(word);
+}
+
+void CMainFrame::bringForward(const QString& activationToken)
+{
+    // Qt's Wayland support activates the window with this token when it is set.
+    if (!activationToken.isEmpty() && QGuiApplication::platformName().startsWith(u"wayland"))
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
+void CMainFrame::notifyLookUp(const QString& word)
+{
+    if (!m_notifier)
+        return;
+    CInfiniteListView* list = hitList();
+    const int row = list && list->currentIndex().isValid() ? list->currentIndex().row() : -1;
+    const int d = row >= 0 ? m_api.GetDictionaryId(row, m_lastQuery) : -1;
+    const QString body = d >= 0 ? QStringLiteral("Zadetek v slovarju %1.").arg(m_api.GetDictionaryName(d))
+                                : QStringLiteral("Ni zadetkov.");
+    m_notifier->notify(word, body);
+}
+
+void CMainFrame::setNotifier(DesktopNotifier* notifier)
+{
+    delete m_notifier;
+    m_notifier = notifier;
+    if (m_notifier)
+        connect(m_notifier, &DesktopNotifier::activated, this, [this] { bringForward(); });
+}
+
+void CMainFrame::ShowAbout()
+{
+    AboutDialog dialog(ApiBaseUrl(), this);
+    dialog.exec();
 }
 
 // ---- filters
@@ -549,6 +653,8 @@ bool CMainFrame::handleKey(QKeyEvent* event, bool press)
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    if (type == QEvent::WindowActivate && watched == this && m_clipboardLookUpPending)
+        QTimer::singleShot(0, this, &CMainFrame::searchClipboardNow);
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
         if (handleKey(static_cast<QKeyEvent*>(event), type == QEvent::KeyPress))

@@ -1,6 +1,7 @@
 #include "app/cquorbelapp.h"
 
 #include "app/cmainframe.h"
+#include "app/singleinstance.h"
 #include "ui/search/entryschemehandler.h"
 
 #include <QIcon>
@@ -44,6 +45,12 @@ CQuorbelApp::CQuorbelApp(int& argc, char** argv) : QApplication(argc, argv)
     }
 }
 
+void CQuorbelApp::HandleLaunchRequest(const LaunchRequest& request)
+{
+    if (m_frame)
+        m_frame->HandleLaunchRequest(request);
+}
+
 CQuorbelApp::~CQuorbelApp()
 {
     m_frame.reset();
@@ -57,9 +64,10 @@ void CQuorbelApp::PrepareProcess()
     EntrySchemeHandler::RegisterScheme();
 }
 
-int CQuorbelApp::InitInstance()
+int CQuorbelApp::InitInstance(const LaunchRequest& request)
 {
     m_frame = std::make_unique<CMainFrame>();
+    m_frame->HandleLaunchRequest(request);
     const int result = m_frame->Create();
     if (result != 0)
         return result;

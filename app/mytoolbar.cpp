@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 #include <QIcon>
+#include <QMenu>
+#include <QToolButton>
 
 MyToolbar::MyToolbar(const QString& websiteHost, QWidget* parent)
     : QToolBar(parent), m_websiteHost(websiteHost)
@@ -61,6 +63,17 @@ void MyToolbar::InitButtons()
     m_help = makeAction(QStringLiteral(":/icons/help.svg"), QStringLiteral("Pomoč"),
                         QStringLiteral("Prikaže okno s pomočjo za uporabo programa."), QStringLiteral("help"),
                         false);
+    // The button itself opens the help; its arrow offers the help and the about box.
+    m_about = new QAction(QStringLiteral("O programu"), this);
+    m_about->setObjectName(QStringLiteral("about"));
+    auto* helpMenu = new QMenu(this);
+    helpMenu->setObjectName(QStringLiteral("helpMenu"));
+    helpMenu->addAction(m_help);
+    helpMenu->addAction(m_about);
+    if (auto* button = qobject_cast<QToolButton*>(widgetForAction(m_help))) {
+        button->setMenu(helpMenu);
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+    }
     m_website = makeAction(QStringLiteral(":/icons/website.svg"), QStringLiteral("Verbolix"),
                            QStringLiteral("Odpre stran ") + m_websiteHost + QStringLiteral("."),
                            QStringLiteral("website"), false);

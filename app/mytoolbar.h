@@ -21,6 +21,8 @@ public:
     QAction* clipboardAction() const { return m_clipboard; }
     QAction* helpAction() const { return m_help; }
     QAction* websiteAction() const { return m_website; }
+    // In the help button's menu.
+    QAction* aboutAction() const { return m_about; }
 
     // A tooltip with a bold title over its description.
     static QString ToolTip(const QString& title, const QString& description);
@@ -36,4 +38,5 @@ private:
     QAction* m_clipboard = nullptr;
     QAction* m_help = nullptr;
     QAction* m_website = nullptr;
+    QAction* m_about = nullptr;
 };
