@@ -184,16 +184,7 @@ int CMainFrame::Create()
     list->setObjectName(QStringLiteral("hitList"));
     headwordBox()->setObjectName(QStringLiteral("headwordBox"));
     connect(list, &CInfiniteListView::entryRequested, this, &CMainFrame::ShowEntryForHit);
-    connect(headwordBox(), &VnosnoOknoIztocnica::searchRequested, this, [this](const QString& text) {
-        m_display.displayMode = ModeNormal;
-        if (m_dictionariesMissing) {
-            // The service was away when the list was asked for: ask again; that searches the
-            // box's text under the current filter.
-            InitDictionariesAndFilters();
-            return;
-        }
-        RunSearch(text);
-    });
+    connect(headwordBox(), &VnosnoOknoIztocnica::searchRequested, this, &CMainFrame::searchEntered);
     connect(headwordBox(), &VnosnoOknoIztocnica::versionPageRequested, this, [this] {
         m_display.displayMode = ModeNormal;
         ShowVersionPage();
@@ -369,14 +360,25 @@ void CMainFrame::SearchCopiedText(const QString& text)
     }
 }
 
+void CMainFrame::searchEntered(const QString& text)
+{
+    m_display.displayMode = ModeNormal;
+    if (m_dictionariesMissing) {
+        // The service was away when the list was asked for: ask again; that searches the
+        // box's text under the current filter.
+        InitDictionariesAndFilters();
+        return;
+    }
+    RunSearch(text);
+}
+
 void CMainFrame::SearchOutsideWord(const QString& word)
 {
     VnosnoOknoIztocnica* box = headwordBox();
     if (!box)
         return;
-    m_display.displayMode = ModeNormal;
     box->setText(word);
-    RunSearch(word);
+    searchEntered(word);
     box->selectAll();
 }
 

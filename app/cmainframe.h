@@ -127,6 +127,8 @@ private:
     // A notification names the word and the dictionary of its best hit.
     void notifyLookUp(const QString& word);
     void searchClipboardNow();
+    // The user entered text in the box (or a word came from outside, as if entered).
+    void searchEntered(const QString& text);
 
     IconCache m_ikone;
     DisplayState m_display;
