@@ -646,9 +646,16 @@ bool CMainFrame::handleKey(QKeyEvent* event, bool press)
     // Paste acts on the key's release in the headword box; undo and F1/F6 have no command.
     if ((ctrl && key == Qt::Key_V) || (shift && key == Qt::Key_Insert))
         return !qobject_cast<VnosnoOknoIztocnica*>(QApplication::focusWidget());
-    if ((ctrl && key == Qt::Key_Z) || ((mods & Qt::AltModifier) && key == Qt::Key_Backspace) ||
-        key == Qt::Key_F1 || key == Qt::Key_F6)
+    if ((ctrl && key == Qt::Key_Z) || ((mods & Qt::AltModifier) && key == Qt::Key_Backspace) || key == Qt::Key_F6)
         return true;
+    // Down and Up in the box go on in the list, from the row it is on.
+    if ((key == Qt::Key_Down || key == Qt::Key_Up) && !ctrl && !(mods & Qt::AltModifier) &&
+        qobject_cast<VnosnoOknoIztocnica*>(QApplication::focusWidget()) && hitList() &&
+        hitList()->model() && hitList()->model()->rowCount() > 0) {
+        hitList()->setFocus(Qt::OtherFocusReason);
+        QCoreApplication::sendEvent(hitList(), event); // the key itself moves the list
+        return true;
+    }
     return false;
 }
 

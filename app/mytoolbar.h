@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QToolBar>
 
 class QComboBox;
@@ -24,12 +25,13 @@ public:
     // In the help button's menu.
     QAction* aboutAction() const { return m_about; }
 
-    // A tooltip with a bold title over its description.
-    static QString ToolTip(const QString& title, const QString& description);
+    // A tooltip with a bold title (and the command's keys, when it has any) over its
+    // description.
+    static QString ToolTip(const QString& title, const QString& description, const QString& keys = {});
 
 private:
     QAction* makeAction(const QString& icon, const QString& title, const QString& description,
-                        const QString& name, bool checkable);
+                        const QString& name, bool checkable, const QKeySequence& keys);
 
     QString m_websiteHost;
     QComboBox* m_combo = nullptr;
