@@ -73,6 +73,8 @@ private slots:
 
 private:
     QProcessEnvironment programEnvironment(const ScriptedServer& server, const QString& config) const;
+    // Starts the program against server with its settings in config.
+    void start(QProcess& program, const ScriptedServer& server, const QString& config, const QStringList& arguments);
     QTemporaryDir m_runtime;
     QProcess m_bus;
     QString m_busAddress;
@@ -163,24 +165,28 @@ QProcessEnvironment TestLaunch::programEnvironment(const ScriptedServer& server,
     return env;
 }
 
+void TestLaunch::start(QProcess& program, const ScriptedServer& server, const QString& config,
+                       const QStringList& arguments)
+{
+    program.setProcessEnvironment(programEnvironment(server, config));
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start(QStringLiteral(VERBOLIX_PROGRAM), arguments);
+    QVERIFY(program.waitForStarted(10000));
+}
+
 void TestLaunch::secondStartHandsOverItsWord()
 {
     ScriptedServer server;
     ScriptedDictionaryService service(server);
     QTemporaryDir config;
     QProcess first;
-    first.setProcessEnvironment(programEnvironment(server, config.path()));
-    first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    first.start(QStringLiteral(VERBOLIX_PROGRAM), {});
-    QVERIFY(first.waitForStarted(10000));
+    start(first, server, config.path(), {});
     // Running once its first search went out.
     QTRY_VERIFY_WITH_TIMEOUT(searchedFor(server, u"*"_s), 60000);
     QTRY_VERIFY_WITH_TIMEOUT(!server.requests(u"/1.0/search/get-entry"_s).isEmpty(), 60000);
 
     QProcess second;
-    second.setProcessEnvironment(programEnvironment(server, config.path()));
-    second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    second.start(QStringLiteral(VERBOLIX_PROGRAM), {u"čebela"_s});
+    start(second, server, config.path(), {u"čebela"_s});
     QVERIFY(second.waitForFinished(20000));
     QCOMPARE(second.exitCode(), 0);
     // The running window searched it; the second start asked the service nothing.
@@ -190,8 +196,7 @@ void TestLaunch::secondStartHandsOverItsWord()
     // Without a word a second start only raises the window: no further search.
     const int searches = server.requests(u"/1.0/search"_s).size();
     QProcess third;
-    third.setProcessEnvironment(programEnvironment(server, config.path()));
-    third.start(QStringLiteral(VERBOLIX_PROGRAM), {});
+    start(third, server, config.path(), {});
     QVERIFY(third.waitForFinished(20000));
     QCOMPARE(third.exitCode(), 0);
     QCOMPARE(server.requests(u"/1.0/search"_s).size(), searches);
@@ -233,10 +238,7 @@ void TestLaunch::startedWithAWordSearchesIt()
     ScriptedDictionaryService service(server);
     QTemporaryDir config;
     QProcess program;
-    program.setProcessEnvironment(programEnvironment(server, config.path()));
-    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    program.start(QStringLiteral(VERBOLIX_PROGRAM), {u"hiša"_s});
-    QVERIFY(program.waitForStarted(10000));
+    start(program, server, config.path(), {u"hiša"_s});
     QTRY_VERIFY_WITH_TIMEOUT(!server.requests(u"/1.0/search/get-entry"_s).isEmpty(), 60000);
     const QStringList searches = server.requests(u"/1.0/search"_s);
     QVERIFY(!searches.isEmpty());
