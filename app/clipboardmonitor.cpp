@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <climits>
 
 ClipboardMonitor::ClipboardMonitor(QClipboard* clipboard, QObject* parent)
@@ -20,6 +21,30 @@ int ClipboardMonitor::toggle()
     m_checkClipboard = int(qBound(qint64(INT_MIN), 1 - qint64(m_checkClipboard), qint64(INT_MAX)));
     Settings::Write(Setting::CheckClipboard, m_checkClipboard);
     return m_checkClipboard;
+}
+
+QString ClipboardMonitor::lookupText(const QString& copied)
+{
+    const QString text = copied.trimmed();
+    const bool severalLines = text.contains(u'\n') || text.contains(u'\r') || text.contains(QChar(0x2028)) ||
+                              text.contains(QChar(0x2029));
+    const QStringList words = text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    const bool endsSentence = text.endsWith(u'.') || text.endsWith(u'!') || text.endsWith(u'?') ||
+                              text.endsWith(QChar(0x2026));
+    const bool sentence = words.size() >= 4 || (words.size() >= 2 && endsSentence);
+    if (!severalLines && !sentence)
+        return text; // a word or a short phrase is looked up as it stands
+    for (const QString& word : words) {
+        qsizetype first = 0;
+        qsizetype last = word.size();
+        while (first < last && (word.at(first).isPunct() || word.at(first).isSymbol()))
+            ++first;
+        while (last > first && (word.at(last - 1).isPunct() || word.at(last - 1).isSymbol()))
+            --last;
+        if (first < last)
+            return word.mid(first, last - first);
+    }
+    return {};
 }
 
 void ClipboardMonitor::onChanged(QClipboard::Mode mode)
@@ -41,5 +66,7 @@ void ClipboardMonitor::checkNow()
     m_lastText = text;
     if (!isEnabled() || text.isEmpty() || (repeat && m_ignoreRepeats))
         return;
-    emit textCopied(text);
+    const QString lookUp = lookupText(text);
+    if (!lookUp.isEmpty())
+        emit textCopied(lookUp);
 }

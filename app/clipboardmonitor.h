@@ -35,8 +35,13 @@ public:
     // there is searched once when monitoring is on.
     void checkNow();
 
+    // What a copied text looks up: the text trimmed of white space; from several lines or a
+    // sentence (four words or more, or two or more ending in . ! ? or …) only the first word,
+    // trimmed of punctuation. Empty when there is nothing to look up.
+    static QString lookupText(const QString& copied);
+
 signals:
-    // A text was copied: trimmed of white space at both ends and never empty.
+    // A text was copied: what it looks up (lookupText), never empty.
     void textCopied(const QString& trimmed);
 
 private:

@@ -3,7 +3,10 @@
 #include "core/apiconfig.h"
 #include "core/http/httpclient.h"
 #include "ui/search/cinfinitelistview.h"
+#include "app/aboutdialog.h"
 #include "app/clipboardmonitor.h"
+#include "app/desktopnotifier.h"
+#include "app/singleinstance.h"
 #include "app/cmyoutlookbar.h"
 #include "ui/search/cquorbelview.h"
 #include "ui/search/iskalnooknoinseznam.h"
@@ -22,6 +25,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QWindow>
 #include <QKeyEvent>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -155,6 +160,7 @@ int CMainFrame::Create()
     connect(m_toolbar->clipboardAction(), &QAction::triggered, this, &CMainFrame::ToggleCheckClipboard);
     connect(m_toolbar->helpAction(), &QAction::triggered, this, &CMainFrame::OpenHelp);
     connect(m_toolbar->websiteAction(), &QAction::triggered, this, &CMainFrame::OpenWebsite);
+    connect(m_toolbar->aboutAction(), &QAction::triggered, this, &CMainFrame::ShowAbout);
     m_toolbar->alwaysOnTopAction()->setChecked(m_alwaysOnTop == 1);
     m_toolbar->clipboardAction()->setChecked(m_checkClipboard == 1);
 
@@ -175,16 +181,7 @@ int CMainFrame::Create()
     list->setObjectName(QStringLiteral("hitList"));
     headwordBox()->setObjectName(QStringLiteral("headwordBox"));
     connect(list, &CInfiniteListView::entryRequested, this, &CMainFrame::ShowEntryForHit);
-    connect(headwordBox(), &VnosnoOknoIztocnica::searchRequested, this, [this](const QString& text) {
-        m_display.displayMode = ModeNormal;
-        if (m_dictionariesMissing) {
-            // The service was away when the list was asked for: ask again; that searches the
-            // box's text under the current filter.
-            InitDictionariesAndFilters();
-            return;
-        }
-        RunSearch(text);
-    });
+    connect(headwordBox(), &VnosnoOknoIztocnica::searchRequested, this, &CMainFrame::searchEntered);
     connect(headwordBox(), &VnosnoOknoIztocnica::versionPageRequested, this, [this] {
         m_display.displayMode = ModeNormal;
         ShowVersionPage();
@@ -196,6 +193,12 @@ int CMainFrame::Create()
     // Keys that must be seen before any child sees them.
     qApp->installEventFilter(this);
 
+    if (!m_pendingLookUp.isEmpty()) {
+        // Started with a word: the first search is that word, and its entry shows at once.
+        headwordBox()->setText(std::exchange(m_pendingLookUp, {}));
+        m_display.startPageUrl.clear();
+        m_display.displayMode = ModeNormal;
+    }
     InitDictionariesAndFilters();
     applyAlwaysOnTop(m_alwaysOnTop == 1);
     m_clipboard = new ClipboardMonitor(nullptr, this);
@@ -206,7 +209,12 @@ int CMainFrame::Create()
 
     m_view->OnInitialUpdate();
     headwordBox()->setFocus(Qt::OtherFocusReason);
+    setNotifier(new DesktopNotifier(this));
     m_created = true;
+    if (!m_pendingLookUp.isEmpty()) {
+        const QString word = std::exchange(m_pendingLookUp, {});
+        QTimer::singleShot(0, this, [this, word] { SearchOutsideWord(word); });
+    }
     return 0;
 }
 
@@ -337,6 +345,104 @@ void CMainFrame::SearchCopiedText(const QString& text)
     box->setText(text);
     RunSearch(text);
     box->selectAll();
+    if (isActiveWindow())
+        return;
+    // Copied in another program: show the result without taking the focus from it.
+    if (m_copyFollowUp == CopyFollowUp::BringForward) {
+        if (isMinimized())
+            showNormal();
+        raise();
+    } else {
+        notifyLookUp(text);
+    }
+}
+
+void CMainFrame::searchEntered(const QString& text)
+{
+    m_display.displayMode = ModeNormal;
+    if (m_dictionariesMissing) {
+        // The service was away when the list was asked for: ask again; that searches the
+        // box's text under the current filter.
+        InitDictionariesAndFilters();
+        return;
+    }
+    RunSearch(text);
+}
+
+void CMainFrame::SearchOutsideWord(const QString& word)
+{
+    VnosnoOknoIztocnica* box = headwordBox();
+    if (!box)
+        return;
+    box->setText(word);
+    searchEntered(word);
+    box->selectAll();
+}
+
+void CMainFrame::HandleLaunchRequest(const LaunchRequest& request)
+{
+    if (!m_created) {
+        if (request.kind == LaunchRequest::Kind::LookUp)
+            m_pendingLookUp = request.word;
+        return;
+    }
+    bringForward(request.activationToken);
+    if (request.kind == LaunchRequest::Kind::LookUp) {
+        SearchOutsideWord(request.word);
+    } else if (request.kind == LaunchRequest::Kind::Clipboard) {
+        // Wayland hands the clipboard only to a focused window: read it once the focus is here.
+        if (isActiveWindow())
+            searchClipboardNow();
+        else
+            m_clipboardLookUpPending = true;
+    }
+}
+
+void CMainFrame::searchClipboardNow()
+{
+    m_clipboardLookUpPending = false;
+    const QString word = ClipboardMonitor::lookupText(QGuiApplication::clipboard()->text());
+    if (!word.isEmpty())
+        SearchOutsideWord(word);
+}
+
+void CMainFrame::bringForward(const QString& activationToken)
+{
+    // Qt's Wayland support activates the window with this token when it is set.
+    if (!activationToken.isEmpty() && QGuiApplication::platformName().startsWith(u"wayland"))
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
+void CMainFrame::notifyLookUp(const QString& word)
+{
+    if (!m_notifier)
+        return;
+    CInfiniteListView* list = hitList();
+    const int row = list && list->currentIndex().isValid() ? list->currentIndex().row() : -1;
+    const int d = row >= 0 ? m_api.GetDictionaryId(row, m_lastQuery) : -1;
+    const QString body = d >= 0 ? QStringLiteral("Zadetek v slovarju %1.").arg(m_api.GetDictionaryName(d))
+                                : QStringLiteral("Ni zadetkov.");
+    m_notifier->notify(word, body);
+}
+
+void CMainFrame::setNotifier(DesktopNotifier* notifier)
+{
+    delete m_notifier;
+    m_notifier = notifier;
+    if (m_notifier)
+        connect(m_notifier, &DesktopNotifier::activated, this, [this] { bringForward(); });
+}
+
+void CMainFrame::ShowAbout()
+{
+    AboutDialog dialog(ApiBaseUrl(), this);
+    dialog.exec();
 }
 
 // ---- filters
@@ -542,15 +648,24 @@ bool CMainFrame::handleKey(QKeyEvent* event, bool press)
     // Paste acts on the key's release in the headword box; undo and F1/F6 have no command.
     if ((ctrl && key == Qt::Key_V) || (shift && key == Qt::Key_Insert))
         return !qobject_cast<VnosnoOknoIztocnica*>(QApplication::focusWidget());
-    if ((ctrl && key == Qt::Key_Z) || ((mods & Qt::AltModifier) && key == Qt::Key_Backspace) ||
-        key == Qt::Key_F1 || key == Qt::Key_F6)
+    if ((ctrl && key == Qt::Key_Z) || ((mods & Qt::AltModifier) && key == Qt::Key_Backspace) || key == Qt::Key_F6)
         return true;
+    // Down and Up in the box go on in the list, from the row it is on.
+    if ((key == Qt::Key_Down || key == Qt::Key_Up) && !ctrl && !(mods & Qt::AltModifier) &&
+        qobject_cast<VnosnoOknoIztocnica*>(QApplication::focusWidget()) && hitList() &&
+        hitList()->model() && hitList()->model()->rowCount() > 0) {
+        hitList()->setFocus(Qt::OtherFocusReason);
+        QCoreApplication::sendEvent(hitList(), event); // the key itself moves the list
+        return true;
+    }
     return false;
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    if (type == QEvent::WindowActivate && watched == this && m_clipboardLookUpPending)
+        QTimer::singleShot(0, this, &CMainFrame::searchClipboardNow);
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
         if (handleKey(static_cast<QKeyEvent*>(event), type == QEvent::KeyPress))

@@ -7,11 +7,14 @@
 #include "core/icons/iconcache.h"
 #include "app/stylesheetfile.h"
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QMainWindow>
 #include <QTimer>
 
 class CInfiniteListView;
+class DesktopNotifier;
+struct LaunchRequest;
 class ClipboardMonitor;
 class CMyOutlookBar;
 class CQuorbelView;
@@ -45,6 +48,24 @@ public:
     void ShowVersionPage();
     // A text copied anywhere becomes the headword and is searched.
     void SearchCopiedText(const QString& text);
+    // What another start of the program asked for (a word, the clipboard, or just the window).
+    void HandleLaunchRequest(const LaunchRequest& request);
+    void ShowAbout();
+    // A word from outside the window (the command line, another start) is searched as if
+    // typed and entered.
+    void SearchOutsideWord(const QString& word);
+
+    // What a look-up of a text copied in another program does when the window is not active:
+    // come forward (where the desktop lets a window raise itself) or tell in a notification.
+    enum class CopyFollowUp
+    {
+        BringForward,
+        Notify,
+    };
+    void setCopyFollowUp(CopyFollowUp followUp) { m_copyFollowUp = followUp; }
+    DesktopNotifier* notifier() const { return m_notifier; }
+    // Replaces the notifier (tests give one on a private bus).
+    void setNotifier(DesktopNotifier* notifier);
 
     // Filter selection
     void InitDictionariesAndFilters();
@@ -102,6 +123,13 @@ private:
     // After requests were made: says in the caption bar when the last one found no service,
     // and takes that back once one is answered.
     void updateServiceNotice();
+    // Brings the window forward; with the desktop's activation token where one came along.
+    void bringForward(const QString& activationToken = {});
+    // A notification names the word and the dictionary of its best hit.
+    void notifyLookUp(const QString& word);
+    void searchClipboardNow();
+    // The user entered text in the box (or a word came from outside, as if entered).
+    void searchEntered(const QString& text);
 
     IconCache m_ikone;
     DisplayState m_display;
@@ -125,4 +153,13 @@ private:
     quint64 m_transfersSeen = 0;
     // The dictionary list could not be fetched; the next search the user starts tries again.
     bool m_dictionariesMissing = false;
+    DesktopNotifier* m_notifier = nullptr;
+    // A word handed over before the window was built, searched once start-up ends.
+    QString m_pendingLookUp;
+    // The clipboard is read once the window has the focus (Wayland hands it over only then).
+    bool m_clipboardLookUpPending = false;
+    // Wayland lets no window raise itself: there the result is told in a notification.
+    CopyFollowUp m_copyFollowUp = QGuiApplication::platformName().startsWith(QLatin1String("wayland"))
+                                      ? CopyFollowUp::Notify
+                                      : CopyFollowUp::BringForward;
 };

@@ -2,6 +2,7 @@
 
 #include "app/cmainframe.h"
 #include "app/qttranslations.h"
+#include "app/singleinstance.h"
 #include "ui/search/entryschemehandler.h"
 
 #include <QIcon>
@@ -47,6 +48,12 @@ CQuorbelApp::CQuorbelApp(int& argc, char** argv) : QApplication(argc, argv)
     }
 }
 
+void CQuorbelApp::HandleLaunchRequest(const LaunchRequest& request)
+{
+    if (m_frame)
+        m_frame->HandleLaunchRequest(request);
+}
+
 CQuorbelApp::~CQuorbelApp()
 {
     m_frame.reset();
@@ -60,9 +67,10 @@ void CQuorbelApp::PrepareProcess()
     EntrySchemeHandler::RegisterScheme();
 }
 
-int CQuorbelApp::InitInstance()
+int CQuorbelApp::InitInstance(const LaunchRequest& request)
 {
     m_frame = std::make_unique<CMainFrame>();
+    m_frame->HandleLaunchRequest(request);
     const int result = m_frame->Create();
     if (result != 0)
         return result;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/singleinstance.h"
+
 #include <QApplication>
 #include <memory>
 
@@ -16,9 +18,12 @@ public:
 
     // Before the application object exists: what the embedded browser needs to know early.
     static void PrepareProcess();
-    // Builds and shows the main window; 0 on success, otherwise the exit code.
-    int InitInstance();
+    // Builds and shows the main window, which looks up the request's word first when it
+    // names one; 0 on success, otherwise the exit code.
+    int InitInstance(const LaunchRequest& request = {});
     CMainFrame* mainFrame() const { return m_frame.get(); }
+    // What another start of the program asked for.
+    void HandleLaunchRequest(const LaunchRequest& request);
 
 private:
     std::unique_ptr<CMainFrame> m_frame;

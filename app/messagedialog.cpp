@@ -1,5 +1,7 @@
 #include "app/messagedialog.h"
 
+#include "ui/widgets/dialogunits.h"
+
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -10,13 +12,6 @@ namespace {
 const QString versionNotice = QStringLiteral("Na voljo je nova verzija programa Verbolix.");
 const QString upgradeLabel = QStringLiteral("Posodobi");
 const QString startLabel = QStringLiteral("Zaženi program Verbolix");
-
-// Rounded a * b / c, as dialog-unit conversion rounds.
-int mulDiv(int a, int b, int c)
-{
-    const qint64 p = qint64(a) * b;
-    return int((p >= 0 ? p + c / 2 : p - c / 2) / c);
-}
 
 // The text box breaks lines at "\n"; a "\r\n" (or the "\r\r\n" that a body already holding
 // CR LF pairs becomes) is one break, as the notices' authors meant it.
@@ -31,12 +26,7 @@ QString forDisplay(const QString& text)
 
 QRect MessageDialog::dialogUnitsToPixels(const QFont& font, const QRect& units)
 {
-    const QFontMetrics metrics(font);
-    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    const int baseX = qMax(1, (metrics.horizontalAdvance(letters) + 26) / 52);
-    const int baseY = qMax(1, metrics.height());
-    return QRect(mulDiv(units.x(), baseX, 4), mulDiv(units.y(), baseY, 8), mulDiv(units.width(), baseX, 4),
-                 mulDiv(units.height(), baseY, 8));
+    return DialogUnits(font).rect(units);
 }
 
 MessageDialog::MessageDialog(int templateId, const QString& text, QWidget* parent)

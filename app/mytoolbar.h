@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QToolBar>
 
 class QComboBox;
@@ -21,13 +22,16 @@ public:
     QAction* clipboardAction() const { return m_clipboard; }
     QAction* helpAction() const { return m_help; }
     QAction* websiteAction() const { return m_website; }
+    // In the help button's menu.
+    QAction* aboutAction() const { return m_about; }
 
-    // A tooltip with a bold title over its description.
-    static QString ToolTip(const QString& title, const QString& description);
+    // A tooltip with a bold title (and the command's keys, when it has any) over its
+    // description.
+    static QString ToolTip(const QString& title, const QString& description, const QString& keys = {});
 
 private:
     QAction* makeAction(const QString& icon, const QString& title, const QString& description,
-                        const QString& name, bool checkable);
+                        const QString& name, bool checkable, const QKeySequence& keys);
 
     QString m_websiteHost;
     QComboBox* m_combo = nullptr;
@@ -36,4 +40,5 @@ private:
     QAction* m_clipboard = nullptr;
     QAction* m_help = nullptr;
     QAction* m_website = nullptr;
+    QAction* m_about = nullptr;
 };

@@ -304,3 +304,8 @@ QList<HttpResult> HttpClient::getMany(const QList<HttpRequest>& requests)
         noteOutcome(result);
     return results;
 }
+
+QString HttpClient::libraryVersion()
+{
+    return QString::fromLatin1(curl_version_info(CURLVERSION_NOW)->version);
+}

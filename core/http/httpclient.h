@@ -43,4 +43,7 @@ public:
     // number, the defaults otherwise. Read at every request, so tests may change them.
     static int connectTimeoutMs();
     static int requestTimeoutMs();
+
+    // The HTTP library's version, for the about box.
+    static QString libraryVersion();
 };

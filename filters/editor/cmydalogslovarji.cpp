@@ -12,6 +12,7 @@
 #include "filters/editor/typechoicepictures.h"
 #include "filters/editor/vnosnooknoizberislovarje.h"
 #include "ui/widgets/checkcombobox.h"
+#include "ui/widgets/dialogunits.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
@@ -25,27 +26,6 @@
 #include <QUrl>
 
 namespace {
-
-// Sizes given in dialog units scale with the dialog's font as they would on a dialog template:
-// a horizontal unit is a quarter of the average character width, a vertical one an eighth of
-// the font's height.
-class DialogUnits
-{
-public:
-    explicit DialogUnits(const QFont& font)
-    {
-        const QFontMetrics metrics(font);
-        const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-        m_baseX = (metrics.horizontalAdvance(letters) / 26 + 1) / 2;
-        m_baseY = metrics.height();
-    }
-    int x(int units) const { return (units * m_baseX + 2) / 4; }
-    int y(int units) const { return (units * m_baseY + 4) / 8; }
-
-private:
-    int m_baseX;
-    int m_baseY;
-};
 
 // The text whose height sets the height of the one-line inputs.
 const QString heightSample = QStringLiteral("GGgg88jjytT");

@@ -61,6 +61,15 @@ void ClipboardMonitorTest::copiedText_data()
     QTest::newRow("no-break spaces around") << u"\u00a0kruh\u00a0"_s << QStringList{u"kruh"_s};
     QTest::newRow("only spaces and line breaks") << u"  \r\n\t \n"_s << QStringList{};
     QTest::newRow("empty") << QString() << QStringList{};
+    // A sentence or a paragraph copied whole would find nothing: its first word is looked up.
+    QTest::newRow("a sentence: its first word") << u"Hiša stoji na hribu."_s << QStringList{u"Hiša"_s};
+    QTest::newRow("two words and a full stop") << u"Dober dan."_s << QStringList{u"Dober"_s};
+    QTest::newRow("several lines: the first word") << u"miza\nstol"_s << QStringList{u"miza"_s};
+    QTest::newRow("quotes and a comma trimmed") << u"„Kruh,“ je rekla mati."_s << QStringList{u"Kruh"_s};
+    QTest::newRow("a dash before the first word") << u"— miza je tu\n"_s << QStringList{u"miza"_s};
+    QTest::newRow("a short phrase stays whole") << u"ad hoc"_s << QStringList{u"ad hoc"_s};
+    QTest::newRow("a pattern stays whole") << u"hiš*"_s << QStringList{u"hiš*"_s};
+    QTest::newRow("lines of punctuation only") << u"...\n---"_s << QStringList{};
 }
 
 void ClipboardMonitorTest::copiedText()
