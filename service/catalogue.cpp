@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 bool Catalogue::addDictionary(DictionaryInfo info, std::shared_ptr<const EntrySource> source)
 {
@@ -19,24 +20,27 @@ bool Catalogue::addEntry(std::string_view headword, uint32_t textOffset, uint32_
     if (m_dictionaries.empty() || headword.empty() || headword.size() > maxHeadwordBytes)
         return false;
     Dictionary& dictionary = m_dictionaries.back();
-    const std::string key = SortKey::of(headword);
-    if (key.size() > std::numeric_limits<uint16_t>::max() ||
+    const size_t keyOffset = m_keys.size();
+    SortKey::append(m_keys, headword);
+    const size_t keyLength = m_keys.size() - keyOffset;
+    if (keyLength > std::numeric_limits<uint16_t>::max() ||
         m_headwords.size() + headword.size() > std::numeric_limits<uint32_t>::max() ||
-        m_keys.size() + key.size() > std::numeric_limits<uint32_t>::max() ||
-        dictionary.byEntryId.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+        m_keys.size() > std::numeric_limits<uint32_t>::max() ||
+        dictionary.byEntryId.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+        m_keys.resize(keyOffset);
         return false;
+    }
     Entry entry{};
     entry.headwordOffset = static_cast<uint32_t>(m_headwords.size());
     entry.headwordLength = static_cast<uint16_t>(headword.size());
-    entry.keyOffset = static_cast<uint32_t>(m_keys.size());
-    entry.keyLength = static_cast<uint16_t>(key.size());
+    entry.keyOffset = static_cast<uint32_t>(keyOffset);
+    entry.keyLength = static_cast<uint16_t>(keyLength);
     entry.textOffset = textOffset;
     entry.textLength = textLength;
     entry.dictionary = static_cast<uint16_t>(m_dictionaries.size() - 1);
     dictionary.byEntryId.push_back(0);
     entry.entryId = static_cast<int32_t>(dictionary.byEntryId.size());
     m_headwords += headword;
-    m_keys += key;
     m_entries.push_back(entry);
     return true;
 }
@@ -44,7 +48,7 @@ bool Catalogue::addEntry(std::string_view headword, uint32_t textOffset, uint32_
 void Catalogue::finish()
 {
     const char* keys = m_keys.data();
-    std::sort(m_entries.begin(), m_entries.end(), [keys](const Entry& a, const Entry& b) {
+    const auto less = [keys](const Entry& a, const Entry& b) {
         const int c = std::memcmp(keys + a.keyOffset, keys + b.keyOffset, std::min(a.keyLength, b.keyLength));
         if (c != 0)
             return c < 0;
@@ -53,7 +57,17 @@ void Catalogue::finish()
         if (a.dictionary != b.dictionary)
             return a.dictionary < b.dictionary;
         return a.entryId < b.entryId;
-    });
+    };
+    // Start-up with many dictionaries is mostly this sort: halves on two threads, then a merge.
+    const auto middle = m_entries.begin() + static_cast<std::ptrdiff_t>(m_entries.size() / 2);
+    if (m_entries.size() >= 100000 && std::thread::hardware_concurrency() > 1) {
+        std::thread firstHalf([&] { std::sort(m_entries.begin(), middle, less); });
+        std::sort(middle, m_entries.end(), less);
+        firstHalf.join();
+        std::inplace_merge(m_entries.begin(), middle, m_entries.end(), less);
+    } else {
+        std::sort(m_entries.begin(), m_entries.end(), less);
+    }
     for (Dictionary& dictionary : m_dictionaries) {
         dictionary.orders.clear();
         dictionary.orders.reserve(dictionary.byEntryId.size());

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <map>
 
 namespace {
@@ -113,32 +114,55 @@ std::vector<std::string> DictdDiscovery::languages(std::string_view name)
 void DictdDiscovery::addTo(Catalogue& catalogue, const std::vector<std::string>& folders,
                            const std::set<std::string>& served, std::vector<std::string>& warnings)
 {
-    for (const Found& found : find(folders)) {
-        if (served.count(fs::path(found.base).lexically_normal().string()))
-            continue;
+    std::vector<Found> found = find(folders);
+    found.erase(std::remove_if(found.begin(), found.end(),
+                               [&served](const Found& f) {
+                                   return served.count(fs::path(f.base).lexically_normal().string()) > 0;
+                               }),
+                found.end());
+    struct Opened
+    {
+        std::shared_ptr<DictdDictionary> dictionary;
         std::string error;
-        const auto dictionary = DictdDictionary::open(found.base, error);
+    };
+    // Reading the next index overlaps adding this one's entries: two cores, half the time.
+    const auto openAt = [&found](size_t i) {
+        return std::async(std::launch::async, [&found, i] {
+            Opened opened;
+            opened.dictionary = DictdDictionary::open(found[i].base, opened.error);
+            return opened;
+        });
+    };
+    std::future<Opened> next;
+    if (!found.empty())
+        next = openAt(0);
+    for (size_t i = 0; i < found.size(); ++i) {
+        Opened current = next.get();
+        if (i + 1 < found.size())
+            next = openAt(i + 1);
+        const Found& f = found[i];
+        const auto& dictionary = current.dictionary;
         if (!dictionary) {
-            warnings.push_back("dictd dictionary " + found.base + " skipped: " + error);
+            warnings.push_back("dictd dictionary " + f.base + " skipped: " + current.error);
             continue;
         }
         if (dictionary->index().empty()) {
-            warnings.push_back("dictd dictionary " + found.base + " skipped: no entries in its index");
+            warnings.push_back("dictd dictionary " + f.base + " skipped: no entries in its index");
             continue;
         }
         DictionaryInfo info;
-        info.id = preferredId(found.name);
+        info.id = preferredId(f.name);
         while (catalogue.dictionaryIndex(info.id) >= 0)
             info.id = info.id + 1 == firstId + idSpan ? firstId : info.id + 1;
-        info.name = dictionary->shortName().empty() ? found.name : dictionary->shortName();
-        info.languages = languages(found.name);
+        info.name = dictionary->shortName().empty() ? f.name : dictionary->shortName();
+        info.languages = languages(f.name);
         info.lingualism = info.languages.size() > 1 ? 2 : 1;
         info.iconPng = PngIcon::generated(PngIcon::colourFor(info.id));
         if (dictionary->skippedLines() > 0)
-            warnings.push_back("dictd dictionary " + found.base + ": " + std::to_string(dictionary->skippedLines()) +
+            warnings.push_back("dictd dictionary " + f.base + ": " + std::to_string(dictionary->skippedLines()) +
                                " bad index lines skipped");
         if (!catalogue.addDictionary(std::move(info), dictionary)) {
-            warnings.push_back("dictd dictionary " + found.base + " skipped: too many dictionaries");
+            warnings.push_back("dictd dictionary " + f.base + " skipped: too many dictionaries");
             continue;
         }
         for (const auto& entry : dictionary->index())

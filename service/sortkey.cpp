@@ -1,5 +1,6 @@
 #include "service/sortkey.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <unicode/normalizer2.h>
@@ -101,9 +102,32 @@ std::u32string SortKey::codePoints(std::string_view utf8)
 std::string SortKey::of(std::string_view utf8)
 {
     std::string key;
-    const std::u32string points = codePoints(utf8);
-    key.reserve(points.size() * unitSize);
-    for (const char32_t c : points)
-        appendUnit(key, weight(c));
+    append(key, utf8);
     return key;
+}
+
+void SortKey::append(std::string& out, std::string_view utf8)
+{
+    const auto put = [](char* at, uint32_t w) {
+        at[0] = static_cast<char>((w >> 16) & 0xFF);
+        at[1] = static_cast<char>((w >> 8) & 0xFF);
+        at[2] = static_cast<char>(w & 0xFF);
+    };
+    const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; });
+    size_t at = out.size();
+    if (ascii) {
+        // ASCII is already in NFC.
+        out.resize(at + utf8.size() * unitSize);
+        for (const char ch : utf8) {
+            put(out.data() + at, weight(static_cast<char32_t>(ch)));
+            at += unitSize;
+        }
+        return;
+    }
+    const std::u32string points = codePoints(utf8);
+    out.resize(at + points.size() * unitSize);
+    for (const char32_t c : points) {
+        put(out.data() + at, weight(c));
+        at += unitSize;
+    }
 }
