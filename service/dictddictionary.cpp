@@ -169,8 +169,9 @@ std::shared_ptr<DictdDictionary> DictdDictionary::open(const std::string& path, 
                 // The text repeats the key on its first line in some versions of the tools.
                 std::string text = dictionary->text(headword, offset, length);
                 std::string_view shortName = utf8text::trimmed(text);
-                if (shortName.substr(0, 17) == "00-database-short")
-                    shortName = utf8text::trimmed(shortName.substr(17));
+                for (const std::string_view key : {"00-database-short", "00databaseshort"})
+                    if (shortName.substr(0, key.size()) == key)
+                        shortName = utf8text::trimmed(shortName.substr(key.size()));
                 dictionary->m_shortName = std::string(shortName.substr(0, shortName.find('\n')));
             }
             continue;

@@ -70,8 +70,12 @@ void ServiceFixture::writeDictzip(const QString& name, const QList<Entry>& entri
     }
     writeFile(name + QStringLiteral(".index"), index);
 
-    auto le16 = [](int value) {
-        return QByteArray(1, char(value & 0xff)) + QByteArray(1, char((value >> 8) & 0xff));
+    // Spelled out: with QStringBuilder a "+" here would return a builder of dead temporaries.
+    auto le16 = [](int value) -> QByteArray {
+        QByteArray out(2, '\0');
+        out[0] = char(value & 0xff);
+        out[1] = char((value >> 8) & 0xff);
+        return out;
     };
     QByteArray chunks;
     QByteArray sizes;

@@ -206,7 +206,10 @@ private slots:
             if (d.name == name)
                 found = &d;
         }
-        QVERIFY2(found, qPrintable(QStringLiteral("%1 dictionaries listed").arg(all.size())));
+        QByteArrayList names;
+        for (const Listed& d : all)
+            names.append(d.name);
+        QVERIFY2(found, names.join(", ").constData());
         QCOMPARE(found->languages, languages);
         for (const int sample : {70, 58, 12, 31}) // the bundled sample stays
             QVERIFY(ids.contains(sample));
