@@ -120,6 +120,14 @@ void DictdDiscovery::addTo(Catalogue& catalogue, const std::vector<std::string>&
                                    return served.count(fs::path(f.base).lexically_normal().string()) > 0;
                                }),
                 found.end());
+    // The index files' sizes bound the headwords' bytes; their lines are rarely under 16 bytes.
+    size_t indexBytes = 0;
+    for (const Found& f : found) {
+        std::error_code code;
+        const auto size = fs::file_size(f.base + ".index", code);
+        indexBytes += code ? 0 : static_cast<size_t>(std::min<uintmax_t>(size, DictdDictionary::maxIndexBytes));
+    }
+    catalogue.reserve(indexBytes / 16, indexBytes);
     struct Opened
     {
         std::shared_ptr<DictdDictionary> dictionary;

@@ -6,6 +6,7 @@
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
+#include <unicode/utf8.h>
 
 namespace {
 
@@ -113,17 +114,29 @@ void SortKey::append(std::string& out, std::string_view utf8)
         at[1] = static_cast<char>((w >> 8) & 0xFF);
         at[2] = static_cast<char>(w & 0xFF);
     };
-    const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; });
-    size_t at = out.size();
-    if (ascii) {
-        // ASCII is already in NFC.
-        out.resize(at + utf8.size() * unitSize);
-        for (const char ch : utf8) {
-            put(out.data() + at, weight(static_cast<char32_t>(ch)));
-            at += unitSize;
+    // Text below U+0300 (ASCII, and Latin letters with their accents precomposed) is already
+    // in NFC: most headwords need no normalisation, which is most of start-up's work.
+    const size_t begin = out.size();
+    out.resize(begin + utf8.size() * unitSize); // at most one unit per byte
+    size_t at = begin;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(utf8.data());
+    const auto length = static_cast<int32_t>(std::min<size_t>(utf8.size(), INT32_MAX));
+    bool simple = true;
+    for (int32_t i = 0; i < length;) {
+        UChar32 c = 0;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0 || c >= 0x300) {
+            simple = false;
+            break;
         }
+        put(out.data() + at, weight(static_cast<char32_t>(c)));
+        at += unitSize;
+    }
+    if (simple) {
+        out.resize(at);
         return;
     }
+    at = begin;
     const std::u32string points = codePoints(utf8);
     out.resize(at + points.size() * unitSize);
     for (const char32_t c : points) {

@@ -1,6 +1,7 @@
 // Reading dictionaries and the config: dictd files as Debian's FreeDict packages install
 // them (plain and dictzip), damaged index lines, config errors and warnings, and the dictd
 // dictionaries found in folders without a config.
+#include "service/catalogue.h"
 #include "service/dictddiscovery.h"
 #include "tests/service/servicefixture.h"
 
@@ -8,6 +9,7 @@
 #include <QMap>
 #include <QSet>
 #include <QTest>
+#include <random>
 
 namespace {
 
@@ -159,6 +161,43 @@ private slots:
         }
         QVERIFY(answers[0].contains("xxxxxxxxx čšž"));
         QCOMPARE(answers[1], answers[0]);
+    }
+
+    // Start-up sorts by a 16-byte prefix of the keys and on two threads from 100,000
+    // entries on: the order must still be the keys' order, then dictionary, then entry id,
+    // with headwords that share long prefixes, are shorter than the prefix, hold characters
+    // whose key bytes are 0, and need normalising.
+    void catalogueOrderOfManyEntries()
+    {
+        const QList<QByteArray> pieces = {"a", "b", "č", "e\xcc\x81", "é", " ", "-", "Ž", "1", "ab", "abcde", "\xc3\xa4"};
+        Catalogue catalogue;
+        std::mt19937 random(15);
+        for (int d = 0; d < 3; ++d) {
+            DictionaryInfo info;
+            info.id = d + 1;
+            QVERIFY(catalogue.addDictionary(info, nullptr));
+            for (int i = 0; i < 50000; ++i) {
+                QByteArray headword;
+                for (int n = int(random() % 8) + 1; n > 0; --n)
+                    headword += pieces.at(int(random() % pieces.size()));
+                catalogue.addEntry(std::string_view(headword.constData(), size_t(headword.size())), 0, 0);
+            }
+        }
+        catalogue.finish();
+        QCOMPARE(catalogue.entryCount(), size_t(150000));
+        for (uint32_t order = 0; order + 1 < catalogue.entryCount(); ++order) {
+            const std::string_view a = catalogue.key(order);
+            const std::string_view b = catalogue.key(order + 1);
+            const int da = catalogue.dictionaryIndexOf(order);
+            const int db = catalogue.dictionaryIndexOf(order + 1);
+            const bool inOrder = a < b || (a == b && (da < db || (da == db && catalogue.entryId(order) < catalogue.entryId(order + 1))));
+            if (!inOrder)
+                QFAIL(qPrintable(QStringLiteral("orders %1 and %2 out of order").arg(order).arg(order + 1)));
+        }
+        // Every entry is still found by its id.
+        for (int d = 0; d < 3; ++d)
+            for (const int id : {1, 25000, 50000})
+                QVERIFY(catalogue.findEntry(d, id) >= 0);
     }
 
     // Without a config: the sample, and every dictd dictionary in the folders, with its name
