@@ -243,7 +243,7 @@ void TestServiceAbuse::initTestCase()
                                                                   "thread_local_quarantine_size_kb=64"));
     m_service.setProcessEnvironment(env);
     m_service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_service.start(program, {QStringLiteral("--port"), QStringLiteral("0")});
+    m_service.start(program, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--no-discovery")});
     QVERIFY(m_service.waitForStarted(10000));
     QByteArray line;
     while (!line.contains('\n') && m_service.waitForReadyRead(30000))
