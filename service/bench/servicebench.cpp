@@ -4,6 +4,7 @@
 //   verbolix-service-bench --held PORT IDLE SLOW   normal requests while IDLE idle keep-alive
 //                                                  and SLOW byte-a-second connections are open
 //   verbolix-service-bench --write-dictd DIR N ENTRIES   N dictd dictionaries to discover
+//   verbolix-service-bench --time-start PROGRAM ARGS...   start-up until "listening on"
 #include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
@@ -14,8 +15,11 @@
 #include <httplib.h>
 #include <netinet/in.h>
 #include <random>
+#include <sstream>
 #include <string>
+#include <csignal>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -246,10 +250,73 @@ int writeDictd(const std::string& folder, int count, int entries)
     return 0;
 }
 
+// Starts the program with its stdout on a pipe and times it from fork to its start-up line
+// (a shell polling a file would add its own forks to the figure); prints that, the processor
+// time and the memory then, and ends the program with SIGTERM.
+int timeStart(char** command)
+{
+    int out[2];
+    if (::pipe(out) != 0)
+        return 1;
+    const auto begin = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        ::close(out[1]);
+        ::execv(command[0], command);
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    std::string line;
+    char buffer[256];
+    while (line.find('\n') == std::string::npos) {
+        const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        line.append(buffer, static_cast<size_t>(n));
+    }
+    const double seconds = secondsSince(begin);
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string statLine;
+    std::getline(stat, statLine);
+    double cpu = -1;
+    if (const size_t close = statLine.rfind(')'); close != std::string::npos) {
+        std::istringstream fields(statLine.substr(close + 2));
+        std::string field;
+        unsigned long long utime = 0;
+        unsigned long long stime = 0;
+        for (int i = 3; i <= 15 && fields >> field; ++i) {
+            if (i == 14)
+                utime = std::stoull(field);
+            if (i == 15)
+                stime = std::stoull(field);
+        }
+        cpu = double(utime + stime) / double(::sysconf(_SC_CLK_TCK));
+    }
+    long rssKib = 0;
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string l; std::getline(status, l);)
+        if (l.rfind("VmRSS:", 0) == 0)
+            rssKib = std::atol(l.c_str() + 6);
+    ::kill(pid, SIGTERM);
+    int wstatus = 0;
+    ::waitpid(pid, &wstatus, 0);
+    ::close(out[0]);
+    if (line.rfind("listening on", 0) != 0) {
+        std::printf("did not start\n");
+        return 1;
+    }
+    std::printf("ready after %.3f s, %.3f s of processor time, memory %ld MiB\n", seconds, cpu, rssKib / 1024);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc >= 3 && std::string(argv[1]) == "--time-start")
+        return timeStart(argv + 2);
     if (argc >= 5 && std::string(argv[1]) == "--held")
         return held(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
     if (argc >= 5 && std::string(argv[1]) == "--write-dictd")
