@@ -1,12 +1,11 @@
 #pragma once
 
-#include <httplib.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <httplib.h>
 #include <list>
 #include <mutex>
 #include <thread>
@@ -20,8 +19,7 @@
 // workers and, while all of them are busy, starts more, up to `maxThreads`; those extra ones
 // end after sitting idle for a while. Only at maxThreads does a connection wait for a worker,
 // and then onSaturated is called (without the lock held) so that the owner can make room.
-template <class Count>
-class CountingTaskQueue : public httplib::TaskQueue
+template <class Count> class CountingTaskQueue : public httplib::TaskQueue
 {
 public:
     CountingTaskQueue(size_t threads, std::atomic<Count>& connections, size_t maxThreads = 0,
@@ -88,7 +86,8 @@ private:
         for (;;) {
             ++m_idle;
             const auto ready = [this] { return m_shutdown || !m_jobs.empty(); };
-            const bool woken = extra ? m_wake.wait_for(lock, extraWorkerIdle, ready) : (m_wake.wait(lock, ready), true);
+            const bool woken =
+                extra ? m_wake.wait_for(lock, extraWorkerIdle, ready) : (m_wake.wait(lock, ready), true);
             --m_idle;
             if (m_jobs.empty() && (m_shutdown || !woken))
                 break;

@@ -2,13 +2,13 @@
 
 #include "service/utf8text.h"
 
-#include <cerrno>
 #include <array>
+#include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <filesystem>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -131,7 +131,8 @@ std::shared_ptr<DictdDictionary> DictdDictionary::open(const std::string& path, 
         return nullptr;
     }
     const auto indexSize = static_cast<size_t>(status.st_size);
-    void* mapped = indexSize == 0 ? nullptr : ::mmap(nullptr, indexSize, PROT_READ, MAP_PRIVATE, indexFile.fd(), 0);
+    void* mapped =
+        indexSize == 0 ? nullptr : ::mmap(nullptr, indexSize, PROT_READ, MAP_PRIVATE, indexFile.fd(), 0);
     if (mapped == MAP_FAILED) {
         error = "cannot read " + indexPath;
         return nullptr;

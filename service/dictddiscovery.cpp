@@ -37,7 +37,8 @@ const std::map<std::string_view, std::string_view>& twoLetterCodes()
 bool isDataFileOf(const fs::path& base)
 {
     std::error_code code;
-    return fs::is_regular_file(base.string() + ".dict.dz", code) || fs::is_regular_file(base.string() + ".dict", code);
+    return fs::is_regular_file(base.string() + ".dict.dz", code) ||
+           fs::is_regular_file(base.string() + ".dict", code);
 }
 
 } // namespace
@@ -104,8 +105,7 @@ std::vector<std::string> DictdDiscovery::languages(std::string_view name)
     const std::string_view to = name.substr(second + 1);
     for (const std::string_view code : {from, to}) {
         const auto found = twoLetterCodes().find(code);
-        if (found != twoLetterCodes().end() &&
-            std::find(out.begin(), out.end(), found->second) == out.end())
+        if (found != twoLetterCodes().end() && std::find(out.begin(), out.end(), found->second) == out.end())
             out.emplace_back(found->second);
     }
     return out;
@@ -125,7 +125,8 @@ void DictdDiscovery::addTo(Catalogue& catalogue, const std::vector<std::string>&
     for (const Found& f : found) {
         std::error_code code;
         const auto size = fs::file_size(f.base + ".index", code);
-        indexBytes += code ? 0 : static_cast<size_t>(std::min<uintmax_t>(size, DictdDictionary::maxIndexBytes));
+        indexBytes +=
+            code ? 0 : static_cast<size_t>(std::min<uintmax_t>(size, DictdDictionary::maxIndexBytes));
     }
     catalogue.reserve(indexBytes / 16, indexBytes);
     struct Opened
@@ -167,8 +168,8 @@ void DictdDiscovery::addTo(Catalogue& catalogue, const std::vector<std::string>&
         info.lingualism = info.languages.size() > 1 ? 2 : 1;
         info.iconPng = PngIcon::generated(PngIcon::colourFor(info.id));
         if (dictionary->skippedLines() > 0)
-            warnings.push_back("dictd dictionary " + f.base + ": " + std::to_string(dictionary->skippedLines()) +
-                               " bad index lines skipped");
+            warnings.push_back("dictd dictionary " + f.base + ": " +
+                               std::to_string(dictionary->skippedLines()) + " bad index lines skipped");
         if (!catalogue.addDictionary(std::move(info), dictionary)) {
             warnings.push_back("dictd dictionary " + f.base + " skipped: too many dictionaries");
             continue;

@@ -14,8 +14,9 @@ bool ServiceSetup::load(const ServiceOptions& options, std::string& error)
     m_warnings = m_config.warnings();
     const bool discover = options.configPath.empty() || m_config.discover();
     if (discover && !options.noDiscovery)
-        DictdDiscovery::addTo(m_catalogue, options.dictdDirs.empty() ? DictdDiscovery::defaultFolders() : options.dictdDirs,
-                              m_config.sources(), m_warnings);
+        DictdDiscovery::addTo(
+            m_catalogue, options.dictdDirs.empty() ? DictdDiscovery::defaultFolders() : options.dictdDirs,
+            m_config.sources(), m_warnings);
     if (options.synthetic > 0) {
         if (m_catalogue.dictionaryIndex(SyntheticDictionary::dictionaryId) >= 0) {
             error = "the config already uses id " + std::to_string(SyntheticDictionary::dictionaryId) +

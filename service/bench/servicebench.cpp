@@ -9,6 +9,7 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -17,7 +18,6 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <csignal>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -307,7 +307,8 @@ int timeStart(char** command)
         std::printf("did not start\n");
         return 1;
     }
-    std::printf("ready after %.3f s, %.3f s of processor time, memory %ld MiB\n", seconds, cpu, rssKib / 1024);
+    std::printf("ready after %.3f s, %.3f s of processor time, memory %ld MiB\n", seconds, cpu,
+                rssKib / 1024);
     return 0;
 }
 

@@ -13,11 +13,11 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
+#include <fcntl.h>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
-#include <csignal>
-#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <thread>
@@ -103,7 +103,6 @@ int rawExchange(int port, const QByteArray& request)
     return status;
 }
 
-
 // A connected loopback socket (blocking, 10 s send and receive timeouts), or -1.
 int connectTo(int port)
 {
@@ -138,9 +137,9 @@ int readAnswer(int fd)
     qsizetype length = -1;
     for (;;) {
         if (headerEnd < 0 && (headerEnd = reply.indexOf("\r\n\r\n")) >= 0) {
-            const QRegularExpressionMatch m =
-                QRegularExpression(QStringLiteral("\r\nContent-Length: (\\d+)"), QRegularExpression::CaseInsensitiveOption)
-                    .match(QString::fromLatin1(reply.left(headerEnd + 2)));
+            const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("\r\nContent-Length: (\\d+)"),
+                                                                 QRegularExpression::CaseInsensitiveOption)
+                                                  .match(QString::fromLatin1(reply.left(headerEnd + 2)));
             length = m.hasMatch() ? m.captured(1).toLongLong() : 0;
         }
         if (headerEnd >= 0 && reply.size() >= headerEnd + 4 + length)
@@ -243,7 +242,8 @@ void TestServiceAbuse::initTestCase()
                                                                   "thread_local_quarantine_size_kb=64"));
     m_service.setProcessEnvironment(env);
     m_service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_service.start(program, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--no-discovery")});
+    m_service.start(program,
+                    {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--no-discovery")});
     QVERIFY(m_service.waitForStarted(10000));
     QByteArray line;
     while (!line.contains('\n') && m_service.waitForReadyRead(30000))
@@ -494,7 +494,8 @@ void TestServiceAbuse::idleAndSlowClientsDoNotHoldOthers()
     QCOMPARE(held.slowCount(), 40);
 
     const QList<QString> targets{dictionaryListUrl(m_base), searchUrl(m_base, QStringLiteral("m*"), {}, 0),
-                                 m_base + QStringLiteral("/1.0/messages?language=sl&version=2.0&lastMessageId=0")};
+                                 m_base +
+                                     QStringLiteral("/1.0/messages?language=sl&version=2.0&lastMessageId=0")};
     for (int i = 0; i < 9; ++i) {
         HttpRequest request;
         request.url = targets.at(i % targets.size());
@@ -527,7 +528,8 @@ void TestServiceAbuse::sigtermEndsWithConnectionsOpen()
     while (!line.contains('\n') && service.waitForReadyRead(30000))
         line += service.readAllStandardOutput();
     const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("^listening on http://127\\.0\\.0\\.1:(\\d+)\n")).match(QString::fromUtf8(line));
+        QRegularExpression(QStringLiteral("^listening on http://127\\.0\\.0\\.1:(\\d+)\n"))
+            .match(QString::fromUtf8(line));
     QVERIFY2(m.hasMatch(), line.constData());
     const int port = m.captured(1).toInt();
 
@@ -535,8 +537,8 @@ void TestServiceAbuse::sigtermEndsWithConnectionsOpen()
     QCOMPARE(held.slowCount(), 20);
     const QString stats = QStringLiteral("http://127.0.0.1:%1/stats").arg(port);
     const auto requestsSoFar = [&stats] {
-        const QRegularExpressionMatch m =
-            QRegularExpression(QStringLiteral("^requests (\\d+)\n")).match(QString::fromLatin1(HttpClient::fetchBody(stats)));
+        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^requests (\\d+)\n"))
+                                              .match(QString::fromLatin1(HttpClient::fetchBody(stats)));
         return m.hasMatch() ? m.captured(1).toInt() : -1;
     };
     const int before = requestsSoFar();

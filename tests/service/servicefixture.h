@@ -1,8 +1,8 @@
 #pragma once
 
 #include "service/dictionaryservice.h"
-#include "service/servicesetup.h"
 #include "service/serviceoptions.h"
+#include "service/servicesetup.h"
 
 #include <QByteArray>
 #include <QList>

@@ -7,10 +7,10 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <arpa/inet.h>
+#include <memory>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <memory>
 #include <thread>
 #include <unistd.h>
 

@@ -42,7 +42,8 @@ ServiceOptions discovering(const ServiceFixture& service, const QStringList& fol
 {
     ServiceOptions options;
     for (const QString& folder : folders)
-        options.dictdDirs.push_back(QFile::encodeName(service.dir() + QLatin1Char('/') + folder).toStdString());
+        options.dictdDirs.push_back(
+            QFile::encodeName(service.dir() + QLatin1Char('/') + folder).toStdString());
     return options;
 }
 
@@ -169,7 +170,8 @@ private slots:
     // whose key bytes are 0, and need normalising.
     void catalogueOrderOfManyEntries()
     {
-        const QList<QByteArray> pieces = {"a", "b", "č", "e\xcc\x81", "é", " ", "-", "Ž", "1", "ab", "abcde", "\xc3\xa4"};
+        const QList<QByteArray> pieces = {"a", "b", "č", "e\xcc\x81", "é",     " ",
+                                          "-", "Ž", "1", "ab",        "abcde", "\xc3\xa4"};
         Catalogue catalogue;
         std::mt19937 random(15);
         for (int d = 0; d < 3; ++d) {
@@ -190,7 +192,9 @@ private slots:
             const std::string_view b = catalogue.key(order + 1);
             const int da = catalogue.dictionaryIndexOf(order);
             const int db = catalogue.dictionaryIndexOf(order + 1);
-            const bool inOrder = a < b || (a == b && (da < db || (da == db && catalogue.entryId(order) < catalogue.entryId(order + 1))));
+            const bool inOrder =
+                a < b || (a == b &&
+                          (da < db || (da == db && catalogue.entryId(order) < catalogue.entryId(order + 1))));
             if (!inOrder)
                 QFAIL(qPrintable(QStringLiteral("orders %1 and %2 out of order").arg(order).arg(order + 1)));
         }
@@ -219,8 +223,8 @@ private slots:
         QTest::newRow("language the client does not know left out")
             << QStringLiteral("freedict-kha-eng") << QByteArray() << QByteArray("freedict-kha-eng")
             << QByteArrayList{"en"};
-        QTest::newRow("same language twice") << QStringLiteral("eng-eng") << QByteArray() << QByteArray("eng-eng")
-                                             << QByteArrayList{"en"};
+        QTest::newRow("same language twice")
+            << QStringLiteral("eng-eng") << QByteArray() << QByteArray("eng-eng") << QByteArrayList{"en"};
     }
 
     void discoveredDictionaries()
@@ -235,7 +239,8 @@ private slots:
             entries.prepend({shortEntry, shortEntry + "\n   " + name + "\n"});
         service.writeDictzip(QStringLiteral("dictd/") + file, entries, 32);
         QString error;
-        QVERIFY2(service.startWith(discovering(service, {QStringLiteral("dictd")}), &error), qPrintable(error));
+        QVERIFY2(service.startWith(discovering(service, {QStringLiteral("dictd")}), &error),
+                 qPrintable(error));
 
         const QList<Listed> all = listed(service);
         QList<int> ids;
@@ -262,7 +267,8 @@ private slots:
         const auto entry = service.get("/1.0/search/get-entry?licenceKey=" + ServiceFixture::key +
                                        "&dictionaryId=" + id + "&entryId=2");
         QVERIFY2(entry->body.contains("house"), entry->body.constData());
-        const auto icon = service.get("/1.0/dictionary/icon?licenceKey=" + ServiceFixture::key + "&dictionaryId=" + id);
+        const auto icon =
+            service.get("/1.0/dictionary/icon?licenceKey=" + ServiceFixture::key + "&dictionaryId=" + id);
         QVERIFY(icon->body.startsWith("\x89PNG"));
     }
 
@@ -275,8 +281,10 @@ private slots:
                                                     {"beseda", "beseda\nword\n"}};
         service.writeDictd(QStringLiteral("system/freedict-slv-eng"), named);
         service.writeDictzip(QStringLiteral("system/freedict-eng-deu"),
-                             {{"00-database-short", "00-database-short\nENG\n"}, {"word", "word\nWort\n"}}, 64);
-        const ServiceOptions options = discovering(service, {QStringLiteral("user"), QStringLiteral("system")});
+                             {{"00-database-short", "00-database-short\nENG\n"}, {"word", "word\nWort\n"}},
+                             64);
+        const ServiceOptions options =
+            discovering(service, {QStringLiteral("user"), QStringLiteral("system")});
         QVERIFY(service.startWith(options));
         const QMap<QByteArray, int> first = idsByName(service);
         QCOMPARE(first.value("SLV"), 12393536); // fixed for good: users' filters hold it
@@ -286,8 +294,8 @@ private slots:
         QCOMPARE(idsByName(service), first);
 
         // Another one installed in the user's folder, one removed from the system's.
-        service.writeDictd(QStringLiteral("user/freedict-hrv-eng"), {{"00-database-short", "00-database-short\nHRV\n"},
-                                                                     {"riječ", "riječ\nword\n"}});
+        service.writeDictd(QStringLiteral("user/freedict-hrv-eng"),
+                           {{"00-database-short", "00-database-short\nHRV\n"}, {"riječ", "riječ\nword\n"}});
         QVERIFY(QFile::remove(service.dir() + QStringLiteral("/system/freedict-eng-deu.index")));
         QVERIFY(service.startWith(options));
         const QMap<QByteArray, int> after = idsByName(service);
@@ -323,10 +331,12 @@ private slots:
     void userFolderComesFirst()
     {
         ServiceFixture service;
-        service.writeDictd(QStringLiteral("data/verbolix/dictd/freedict-slv-eng"),
-                           {{"00-database-short", "00-database-short\nmine\n"}, {"beseda", "beseda\nword\n"}});
-        service.writeDictd(QStringLiteral("system/freedict-slv-eng"),
-                           {{"00-database-short", "00-database-short\nsystem\n"}, {"beseda", "beseda\nword\n"}});
+        service.writeDictd(
+            QStringLiteral("data/verbolix/dictd/freedict-slv-eng"),
+            {{"00-database-short", "00-database-short\nmine\n"}, {"beseda", "beseda\nword\n"}});
+        service.writeDictd(
+            QStringLiteral("system/freedict-slv-eng"),
+            {{"00-database-short", "00-database-short\nsystem\n"}, {"beseda", "beseda\nword\n"}});
         const QByteArray xdg = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", QFile::encodeName(service.dir() + QStringLiteral("/data")));
         ServiceOptions options;
@@ -351,10 +361,10 @@ private slots:
         QTest::addColumn<QByteArray>("index");
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QString>("warning");
-        QTest::newRow("data not gzip") << QByteArray("beseda\tA\tB\n") << QByteArray("plain text, no gzip")
-                                       << QStringLiteral("damaged");
-        QTest::newRow("gzip cut short") << QByteArray("beseda\tA\tB\n") << QByteArray::fromHex("1f8b08")
-                                        << QStringLiteral("damaged");
+        QTest::newRow("data not gzip")
+            << QByteArray("beseda\tA\tB\n") << QByteArray("plain text, no gzip") << QStringLiteral("damaged");
+        QTest::newRow("gzip cut short")
+            << QByteArray("beseda\tA\tB\n") << QByteArray::fromHex("1f8b08") << QStringLiteral("damaged");
         QTest::newRow("index of garbage") << QByteArray("\x01\x02\x03\nno tabs\n")
                                           << QByteArray::fromHex("1f8b08000000000002030300000000000000000000")
                                           << QStringLiteral("no entries");
@@ -368,8 +378,9 @@ private slots:
         ServiceFixture service;
         service.writeFile(QStringLiteral("d/broken.index"), index);
         service.writeFile(QStringLiteral("d/broken.dict.dz"), data);
-        service.writeDictd(QStringLiteral("d/freedict-slv-eng"),
-                           {{"00-database-short", "00-database-short\nGood\n"}, {"beseda", "beseda\nword\n"}});
+        service.writeDictd(
+            QStringLiteral("d/freedict-slv-eng"),
+            {{"00-database-short", "00-database-short\nGood\n"}, {"beseda", "beseda\nword\n"}});
         QString error;
         QVERIFY2(service.startWith(discovering(service, {QStringLiteral("d")}), &error), qPrintable(error));
         const QString warnings = service.warnings().join(QLatin1Char('\n'));
@@ -388,14 +399,15 @@ private slots:
         QTest::addColumn<QByteArray>("config"); // empty: the bundled sample
         QTest::addColumn<bool>("noDiscovery");
         QTest::addColumn<QByteArrayList>("names");
-        const QByteArray own = R"({"dictionaries": [{"id": 5, "name": "own", "source": "d/freedict-slv-eng"}])";
+        const QByteArray own =
+            R"({"dictionaries": [{"id": 5, "name": "own", "source": "d/freedict-slv-eng"}])";
         QTest::newRow("default") << QByteArray() << false << QByteArrayList{"found", "other"};
         QTest::newRow("--no-discovery") << QByteArray() << true << QByteArrayList{};
         QTest::newRow("own config") << own + "}" << false << QByteArrayList{"own"};
         QTest::newRow("own config asking for discovery")
             << own + R"(, "discover": true})" << false << QByteArrayList{"other", "own"};
-        QTest::newRow("config asking, --no-discovery") << own + R"(, "discover": true})" << true
-                                                     << QByteArrayList{"own"};
+        QTest::newRow("config asking, --no-discovery")
+            << own + R"(, "discover": true})" << true << QByteArrayList{"own"};
     }
 
     void whenDiscoveryRuns()
@@ -404,15 +416,17 @@ private slots:
         QFETCH(bool, noDiscovery);
         QFETCH(QByteArrayList, names);
         ServiceFixture service;
-        service.writeDictd(QStringLiteral("d/freedict-slv-eng"),
-                           {{"00-database-short", "00-database-short\nfound\n"}, {"beseda", "beseda\nword\n"}});
-        service.writeDictd(QStringLiteral("d/other"),
-                           {{"00-database-short", "00-database-short\nother\n"}, {"beseda", "beseda\nword\n"}});
+        service.writeDictd(
+            QStringLiteral("d/freedict-slv-eng"),
+            {{"00-database-short", "00-database-short\nfound\n"}, {"beseda", "beseda\nword\n"}});
+        service.writeDictd(QStringLiteral("d/other"), {{"00-database-short", "00-database-short\nother\n"},
+                                                       {"beseda", "beseda\nword\n"}});
         ServiceOptions options = discovering(service, {QStringLiteral("d")});
         options.noDiscovery = noDiscovery;
         if (!config.isEmpty()) {
             service.writeFile(QStringLiteral("config.json"), config);
-            options.configPath = QFile::encodeName(service.dir() + QStringLiteral("/config.json")).toStdString();
+            options.configPath =
+                QFile::encodeName(service.dir() + QStringLiteral("/config.json")).toStdString();
         }
         QString error;
         QVERIFY2(service.startWith(options, &error), qPrintable(error));

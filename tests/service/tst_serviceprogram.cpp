@@ -138,11 +138,14 @@ private slots:
             << QStringList{QStringLiteral("--dictd-dir"), QStringLiteral("DIR/other")}
             << QByteArrayList{"Drugi slovar"} << false;
         QTest::newRow("--dictd-dir twice")
-            << QStringList{QStringLiteral("--dictd-dir=DIR/other"), QStringLiteral("--dictd-dir=DIR/data/verbolix/dictd")}
+            << QStringList{QStringLiteral("--dictd-dir=DIR/other"),
+                           QStringLiteral("--dictd-dir=DIR/data/verbolix/dictd")}
             << QByteArrayList{"Drugi slovar", "Moj slovar"} << true;
-        QTest::newRow("--no-discovery") << QStringList{QStringLiteral("--no-discovery")} << QByteArrayList{} << false;
-        QTest::newRow("own --config") << QStringList{QStringLiteral("--config"), QStringLiteral("DIR/config.json")}
-                                      << QByteArrayList{} << false;
+        QTest::newRow("--no-discovery")
+            << QStringList{QStringLiteral("--no-discovery")} << QByteArrayList{} << false;
+        QTest::newRow("own --config")
+            << QStringList{QStringLiteral("--config"), QStringLiteral("DIR/config.json")} << QByteArrayList{}
+            << false;
     }
 
     void discovery()
@@ -151,12 +154,14 @@ private slots:
         QFETCH(QByteArrayList, found);
         QFETCH(bool, warned);
         ServiceFixture files;
-        files.writeDictd(QStringLiteral("data/verbolix/dictd/freedict-slv-eng"),
-                         {{"00-database-short", "00-database-short\nMoj slovar\n"}, {"beseda", "beseda\nword\n"}});
+        files.writeDictd(
+            QStringLiteral("data/verbolix/dictd/freedict-slv-eng"),
+            {{"00-database-short", "00-database-short\nMoj slovar\n"}, {"beseda", "beseda\nword\n"}});
         files.writeFile(QStringLiteral("data/verbolix/dictd/broken.index"), "beseda\tA\tB\n");
         files.writeFile(QStringLiteral("data/verbolix/dictd/broken.dict.dz"), "not gzip at all");
-        files.writeDictd(QStringLiteral("other/eng-deu"),
-                         {{"00-database-short", "00-database-short\nDrugi slovar\n"}, {"word", "word\nWort\n"}});
+        files.writeDictd(
+            QStringLiteral("other/eng-deu"),
+            {{"00-database-short", "00-database-short\nDrugi slovar\n"}, {"word", "word\nWort\n"}});
         files.writeFile(QStringLiteral("config.json"), R"({"dictionaries": []})");
         for (QString& argument : arguments)
             argument.replace(QStringLiteral("DIR"), files.dir());
@@ -165,7 +170,8 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), files.dir() + QStringLiteral("/data"));
         process.setProcessEnvironment(env);
-        const int port = start(process, QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
+        const int port =
+            start(process, QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
         auto cleanup = qScopeGuard([&] { finish(process); });
         QVERIFY(port > 0);
         pugi::xml_document xml;
