@@ -154,6 +154,8 @@ private:
 
 GuardedServer::GuardedServer(Limits limits) : m_limits(limits)
 {
+    // The library gives accepted sockets this as their send timeout, which bounds a blocked send.
+    set_write_timeout(m_limits.writeTimeout);
     new_task_queue = [this] {
         return new CountingTaskQueue<uint64_t>(m_limits.keptWorkers, m_accepted, m_limits.maxWorkers,
                                                [this] { closeLongestIdle(); });
