@@ -34,6 +34,9 @@ public:
     // dictionary, from 1. The headword must be valid UTF-8; empty or overlong ones are
     // skipped (answers false).
     bool addEntry(std::string_view headword, uint32_t textOffset, uint32_t textLength);
+    // Room for what is about to be added, so that start-up does not copy as it grows; more
+    // than is used costs address space only, and finish() gives back what is left over.
+    void reserve(size_t entries, size_t headwordBytes);
     // Sorts the master ordering; call once after adding everything.
     void finish();
 

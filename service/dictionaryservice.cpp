@@ -1,7 +1,7 @@
 #include "service/dictionaryservice.h"
 
-#include "service/countingtaskqueue.h"
 #include "service/entryhtml.h"
+#include "service/guardedserver.h"
 #include "service/utf8text.h"
 #include "service/answerdocument.h"
 
@@ -142,7 +142,7 @@ std::string searchAnswer(const Catalogue& catalogue, size_t total, size_t positi
 DictionaryService::DictionaryService(const Catalogue& catalogue, std::vector<ServiceMessage> messages,
                                      Settings settings)
     : m_catalogue(catalogue), m_search(catalogue), m_messages(std::move(messages)),
-      m_settings(std::move(settings)), m_server(std::make_unique<httplib::Server>())
+      m_settings(std::move(settings)), m_server(std::make_unique<GuardedServer>(GuardedServer::Limits{}))
 {
     installRoutes();
 }
@@ -156,8 +156,7 @@ int DictionaryService::start(const std::string& address, int port)
 {
     if (m_thread.joinable())
         return -1;
-    const int bound =
-        port == 0 ? m_server->bind_to_any_port(address) : (m_server->bind_to_port(address, port) ? port : -1);
+    const int bound = m_server->bindTo(address, port);
     if (bound < 0)
         return -1;
     m_listenEnded = false;
@@ -174,29 +173,21 @@ int DictionaryService::start(const std::string& address, int port)
 void DictionaryService::stop()
 {
     if (m_thread.joinable()) {
-        m_server->stop();
+        m_server->stopServing();
         m_thread.join();
     }
 }
 
 void DictionaryService::installRoutes()
 {
-    httplib::Server& server = *m_server;
+    GuardedServer& server = *m_server;
     // Answers go out in more than one write; without this the second waits for a delayed ACK.
     server.set_tcp_nodelay(true);
-    server.set_keep_alive_max_count(1000);
-    server.set_read_timeout(10, 0);
-    server.set_write_timeout(10, 0);
     server.set_payload_max_length(64 * 1024);
     // The time spent on a request inside the service, without the network and without the
     // added latency, goes out as X-Service-Time-Us (the benchmark reads it).
     static thread_local std::chrono::steady_clock::time_point requestStart;
     const int latency = m_settings.latencyMs;
-    // Each open connection holds a thread while it waits for its next request, and a client
-    // keeps several open; leave room for a few such clients at once.
-    server.new_task_queue = [this] {
-        return new CountingTaskQueue<uint64_t>(std::max<size_t>(CPPHTTPLIB_THREAD_POOL_COUNT, 32), m_connections);
-    };
     server.set_pre_routing_handler([this, latency](const httplib::Request& request, httplib::Response& res) {
         if (request.path == "/stats")
             return httplib::Server::HandlerResponse::Unhandled;
@@ -253,7 +244,7 @@ void DictionaryService::installRoutes()
     if (m_settings.stats) {
         server.Get("/stats", [this](const httplib::Request&, httplib::Response& response) {
             response.set_content("requests " + std::to_string(m_requests.load()) + "\nconnections " +
-                                     std::to_string(m_connections.load()) + "\n",
+                                     std::to_string(m_server->connectionsAccepted()) + "\n",
                                  "text/plain");
         });
     }

@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
+class GuardedServer;
 namespace httplib {
-class Server;
 struct Request;
 struct Response;
 } // namespace httplib
@@ -69,10 +69,9 @@ private:
     SearchEngine m_search;
     std::vector<ServiceMessage> m_messages;
     Settings m_settings;
-    std::unique_ptr<httplib::Server> m_server;
+    std::unique_ptr<GuardedServer> m_server;
     std::thread m_thread;
     std::atomic<bool> m_listenEnded = false;
-    // Counted for /stats: answered requests (other than /stats) and accepted connections.
+    // Counted for /stats: answered requests (other than /stats).
     std::atomic<uint64_t> m_requests{0};
-    std::atomic<uint64_t> m_connections{0};
 };

@@ -23,7 +23,7 @@ int main(int argc, char** argv)
         std::cerr << "verbolix-service: " << error << "\n";
         return 1;
     }
-    for (const std::string& warning : setup.config().warnings())
+    for (const std::string& warning : setup.warnings())
         std::cerr << "verbolix-service: " << warning << "\n";
 
     // SIGTERM and SIGINT end the service cleanly (answers in flight finish, memory is freed);

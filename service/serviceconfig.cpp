@@ -90,6 +90,13 @@ bool ServiceConfig::load(const std::string& path, Catalogue& catalogue, std::str
         return false;
     }
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (const auto found = root.find("discover"); found != root.end()) {
+        if (!found->is_boolean()) {
+            error = path + ": \"discover\" must be true or false";
+            return false;
+        }
+        m_discover = found->get<bool>();
+    }
 
     const auto dictionaries = root.find("dictionaries");
     if (dictionaries != root.end() && !dictionaries->is_array()) {
@@ -174,6 +181,10 @@ bool ServiceConfig::load(const std::string& path, Catalogue& catalogue, std::str
             for (const auto& entry : dictionary->index())
                 catalogue.addEntry(entry.headword, entry.offset, entry.length);
             dictionary->releaseIndex();
+            std::string base = resolved(folder, source);
+            if (base.size() > 6 && base.compare(base.size() - 6, 6, ".index") == 0)
+                base.resize(base.size() - 6);
+            m_sources.insert(base);
         }
     }
 

@@ -37,8 +37,12 @@ bool ServiceOptions::parse(const std::vector<std::string>& arguments, int defaul
             stats = true;
             continue;
         }
+        if (name == "--no-discovery" && !hasValue) {
+            noDiscovery = true;
+            continue;
+        }
         const bool known = name == "--port" || name == "--bind" || name == "--config" ||
-                           name == "--latency-ms" || name == "--synthetic";
+                           name == "--latency-ms" || name == "--synthetic" || name == "--dictd-dir";
         if (!known) {
             error = "unknown option " + name;
             return false;
@@ -76,6 +80,13 @@ bool ServiceOptions::parse(const std::vector<std::string>& arguments, int defaul
             }
             configPath = value;
         }
+        if (name == "--dictd-dir") {
+            if (value.empty()) {
+                error = "--dictd-dir needs a folder";
+                return false;
+            }
+            dictdDirs.push_back(value);
+        }
     }
     return true;
 }
@@ -91,7 +102,13 @@ std::string ServiceOptions::usage()
            "  --bind ADDR       address to listen on (default 127.0.0.1; anything else\n"
            "                    makes the service reachable from other machines)\n"
            "  --config FILE     JSON file listing the dictionaries and messages to serve\n"
-           "                    (default: the bundled sample)\n"
+           "                    (default: the bundled sample, with discovery as below)\n"
+           "  --no-discovery    serve no dictd dictionaries found in folders\n"
+           "  --dictd-dir DIR   look for dictd dictionaries (NAME.index with NAME.dict or\n"
+           "                    NAME.dict.dz) in DIR instead of /usr/share/dictd and\n"
+           "                    $XDG_DATA_HOME/verbolix/dictd; may be repeated. With\n"
+           "                    --config, folders are searched only if the config says\n"
+           "                    \"discover\": true\n"
            "  --latency-ms N    delay every answer by N milliseconds\n"
            "  --synthetic N     add a generated dictionary of N entries (id 9000)\n"
            "  --stats           also answer /stats: requests answered and connections\n"

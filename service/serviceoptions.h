@@ -8,7 +8,9 @@ struct ServiceOptions
 {
     int port = 0;
     std::string bindAddress = "127.0.0.1";
-    std::string configPath; // empty: the bundled default
+    std::string configPath; // empty: the bundled default, with dictd discovery
+    bool noDiscovery = false;
+    std::vector<std::string> dictdDirs; // empty: the default folders
     int latencyMs = 0;
     int synthetic = 0;
     bool stats = false; // serve /stats (requests and connections so far)

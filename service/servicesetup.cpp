@@ -1,5 +1,6 @@
 #include "service/servicesetup.h"
 
+#include "service/dictddiscovery.h"
 #include "service/pngicon.h"
 #include "service/syntheticdictionary.h"
 
@@ -10,6 +11,12 @@ bool ServiceSetup::load(const ServiceOptions& options, std::string& error)
     const std::string path = options.configPath.empty() ? defaultConfigPath() : options.configPath;
     if (!m_config.load(path, m_catalogue, error))
         return false;
+    m_warnings = m_config.warnings();
+    const bool discover = options.configPath.empty() || m_config.discover();
+    if (discover && !options.noDiscovery)
+        DictdDiscovery::addTo(
+            m_catalogue, options.dictdDirs.empty() ? DictdDiscovery::defaultFolders() : options.dictdDirs,
+            m_config.sources(), m_warnings);
     if (options.synthetic > 0) {
         if (m_catalogue.dictionaryIndex(SyntheticDictionary::dictionaryId) >= 0) {
             error = "the config already uses id " + std::to_string(SyntheticDictionary::dictionaryId) +

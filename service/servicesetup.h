@@ -6,8 +6,9 @@
 
 #include <string>
 
-// Everything the program loads before it serves: the config's dictionaries and messages and
-// the optional synthetic dictionary, in one finished catalogue.
+// Everything the program loads before it serves: the config's dictionaries and messages, the
+// dictd dictionaries found in folders (without --config, or when the config asks) and the
+// optional synthetic dictionary, in one finished catalogue.
 class ServiceSetup
 {
 public:
@@ -15,6 +16,8 @@ public:
 
     const Catalogue& catalogue() const { return m_catalogue; }
     const ServiceConfig& config() const { return m_config; }
+    // The config's warnings, then those about dictionaries found in folders.
+    const std::vector<std::string>& warnings() const { return m_warnings; }
 
     // The bundled config: beside the program (../share/verbolix-service/) or in the sources.
     static std::string defaultConfigPath();
@@ -23,4 +26,5 @@ public:
 private:
     Catalogue m_catalogue;
     ServiceConfig m_config;
+    std::vector<std::string> m_warnings;
 };

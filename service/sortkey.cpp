@@ -1,10 +1,12 @@
 #include "service/sortkey.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
+#include <unicode/utf8.h>
 
 namespace {
 
@@ -101,9 +103,44 @@ std::u32string SortKey::codePoints(std::string_view utf8)
 std::string SortKey::of(std::string_view utf8)
 {
     std::string key;
-    const std::u32string points = codePoints(utf8);
-    key.reserve(points.size() * unitSize);
-    for (const char32_t c : points)
-        appendUnit(key, weight(c));
+    append(key, utf8);
     return key;
+}
+
+void SortKey::append(std::string& out, std::string_view utf8)
+{
+    const auto put = [](char* at, uint32_t w) {
+        at[0] = static_cast<char>((w >> 16) & 0xFF);
+        at[1] = static_cast<char>((w >> 8) & 0xFF);
+        at[2] = static_cast<char>(w & 0xFF);
+    };
+    // Text below U+0300 (ASCII, and Latin letters with their accents precomposed) is already
+    // in NFC: most headwords need no normalisation, which is most of start-up's work.
+    const size_t begin = out.size();
+    out.resize(begin + utf8.size() * unitSize); // at most one unit per byte
+    size_t at = begin;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(utf8.data());
+    const auto length = static_cast<int32_t>(std::min<size_t>(utf8.size(), INT32_MAX));
+    bool simple = true;
+    for (int32_t i = 0; i < length;) {
+        UChar32 c = 0;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0 || c >= 0x300) {
+            simple = false;
+            break;
+        }
+        put(out.data() + at, weight(static_cast<char32_t>(c)));
+        at += unitSize;
+    }
+    if (simple) {
+        out.resize(at);
+        return;
+    }
+    at = begin;
+    const std::u32string points = codePoints(utf8);
+    out.resize(at + points.size() * unitSize);
+    for (const char32_t c : points) {
+        put(out.data() + at, weight(c));
+        at += unitSize;
+    }
 }

@@ -26,4 +26,6 @@ public:
     static void appendUnit(std::string& key, uint32_t weight);
     // The key of valid UTF-8 text.
     static std::string of(std::string_view utf8);
+    // Appends the key to out (what start-up does for every headword, so without a copy).
+    static void append(std::string& out, std::string_view utf8);
 };

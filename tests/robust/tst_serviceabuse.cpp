@@ -4,6 +4,7 @@
 #include "core/requesturls.h"
 #include "core/xml/xmlanswer.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -11,8 +12,12 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <fcntl.h>
 #include <mutex>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <thread>
@@ -43,6 +48,9 @@ private slots:
     void manyClientsAllAnsweredMemoryFlat();
     void malformedRequests_data();
     void malformedRequests();
+    void simultaneousConnectsAllQueued();
+    void idleAndSlowClientsDoNotHoldOthers();
+    void sigtermEndsWithConnectionsOpen();
 
 private:
     // Fields of /proc/PID/status of the service, in kB or as counted.
@@ -95,6 +103,125 @@ int rawExchange(int port, const QByteArray& request)
     return status;
 }
 
+// A connected loopback socket (blocking, 10 s send and receive timeouts), or -1.
+int connectTo(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return -1;
+    timeval timeout{10, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(quint16(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool sendAll(int fd, const QByteArray& bytes)
+{
+    return ::send(fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL) == bytes.size();
+}
+
+// Reads one answer (headers and a Content-Length body); its status, or 0.
+int readAnswer(int fd)
+{
+    QByteArray reply;
+    char buffer[4096];
+    qsizetype headerEnd = -1;
+    qsizetype length = -1;
+    for (;;) {
+        if (headerEnd < 0 && (headerEnd = reply.indexOf("\r\n\r\n")) >= 0) {
+            const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("\r\nContent-Length: (\\d+)"),
+                                                                 QRegularExpression::CaseInsensitiveOption)
+                                                  .match(QString::fromLatin1(reply.left(headerEnd + 2)));
+            length = m.hasMatch() ? m.captured(1).toLongLong() : 0;
+        }
+        if (headerEnd >= 0 && reply.size() >= headerEnd + 4 + length)
+            break;
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            return 0;
+        reply.append(buffer, qsizetype(n));
+    }
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^HTTP/1\\.[01] (\\d{3}) ")).match(QString::fromLatin1(reply));
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+}
+
+// Whether the other end has neither closed the connection nor reset it.
+bool stillOpen(int fd)
+{
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) == 0;
+}
+
+// Connections that hold a service's workers the way idle and slow clients do: the idle ones
+// never sent anything or (every other one, with requestFirst) made a request and keep the
+// connection; the slow ones send a request's header one byte at a time, a byte every 100 ms, until stopped.
+class HeldConnections
+{
+public:
+    HeldConnections(int port, int idle, int slow, bool requestFirst = true)
+    {
+        const QByteArray request = "GET /1.0/messages?language=sl&version=2.0&lastMessageId=0 HTTP/1.1\r\n"
+                                   "Host: 127.0.0.1\r\n\r\n";
+        for (int i = 0; i < idle; ++i) {
+            const int fd = connectTo(port);
+            if (fd < 0)
+                continue;
+            if (requestFirst && i % 2 == 0 && (!sendAll(fd, request) || readAnswer(fd) != 200)) {
+                ::close(fd);
+                continue;
+            }
+            m_idle.push_back(fd);
+        }
+        for (int i = 0; i < slow; ++i) {
+            const int fd = connectTo(port);
+            if (fd >= 0 && sendAll(fd, "GET /1.0/dictionary/list HTTP/1.1\r\nX-Slow: "))
+                m_slow.push_back(fd);
+            else if (fd >= 0)
+                ::close(fd);
+        }
+        m_sender = std::thread([this] {
+            std::unique_lock lock(m_mutex);
+            while (!m_wake.wait_for(lock, std::chrono::milliseconds(100), [this] { return m_stop; }))
+                for (const int fd : m_slow)
+                    ::send(fd, "a", 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+        });
+    }
+    ~HeldConnections()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_sender.join();
+        for (const int fd : m_idle)
+            ::close(fd);
+        for (const int fd : m_slow)
+            ::close(fd);
+    }
+    int idleCount() const { return int(m_idle.size()); }
+    int slowCount() const { return int(m_slow.size()); }
+    int idleOpen() const { return int(std::count_if(m_idle.begin(), m_idle.end(), stillOpen)); }
+    int slowOpen() const { return int(std::count_if(m_slow.begin(), m_slow.end(), stillOpen)); }
+
+private:
+    std::vector<int> m_idle;
+    std::vector<int> m_slow;
+    std::thread m_sender;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+};
+
 } // namespace
 
 void TestServiceAbuse::initTestCase()
@@ -115,7 +242,8 @@ void TestServiceAbuse::initTestCase()
                                                                   "thread_local_quarantine_size_kb=64"));
     m_service.setProcessEnvironment(env);
     m_service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_service.start(program, {QStringLiteral("--port"), QStringLiteral("0")});
+    m_service.start(program,
+                    {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--no-discovery")});
     QVERIFY(m_service.waitForStarted(10000));
     QByteArray line;
     while (!line.contains('\n') && m_service.waitForReadyRead(30000))
@@ -307,6 +435,133 @@ void TestServiceAbuse::malformedRequests()
     QCOMPARE(m_service.state(), QProcess::Running);
     const HttpResult after = HttpClient::get(HttpRequest{dictionaryListUrl(m_base)});
     QVERIFY2(after.ok(), qPrintable(after.error));
+}
+
+void TestServiceAbuse::simultaneousConnectsAllQueued()
+{
+    // The client opens many connections at once. With the service stopped, the kernel
+    // completes only as many handshakes as the listen queue holds and drops the other SYNs,
+    // which the connecting side retries only after a second: with the library's queue of 5,
+    // 6 of these 64 would connect.
+    constexpr int connections = 64;
+    const pid_t pid = pid_t(m_service.processId());
+    QCOMPARE(::kill(pid, SIGSTOP), 0);
+    auto resume = qScopeGuard([pid] { ::kill(pid, SIGCONT); });
+    std::vector<int> fds;
+    auto closeAll = qScopeGuard([&fds] {
+        for (const int fd : fds)
+            ::close(fd);
+    });
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(quint16(m_port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (int i = 0; i < connections; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        QVERIFY(fd >= 0);
+        fds.push_back(fd);
+        const int result = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        QVERIFY(result == 0 || errno == EINPROGRESS);
+    }
+    // Wait (bounded, well past a SYN retry) until each is connected or has failed.
+    int connected = 0;
+    for (int fd : fds) {
+        pollfd p{fd, POLLOUT, 0};
+        int error = -1;
+        socklen_t length = sizeof error;
+        if (::poll(&p, 1, 3000) == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
+            error == 0)
+            ++connected;
+    }
+    resume.dismiss();
+    ::kill(pid, SIGCONT);
+    QCOMPARE(connected, connections);
+    // And each of them is served once the service runs again.
+    closeAll.dismiss();
+    for (const int fd : fds)
+        ::close(fd);
+    const HttpResult after = HttpClient::get(HttpRequest{dictionaryListUrl(m_base)});
+    QVERIFY2(after.ok(), qPrintable(after.error));
+}
+
+void TestServiceAbuse::idleAndSlowClientsDoNotHoldOthers()
+{
+    // The service once served a connection on one of 32 workers for as long as it stayed
+    // open: 200 idle keep-alive connections made a request wait 20-30 s, and clients sending a
+    // header a byte at a time held every worker for as long as they kept sending.
+    HeldConnections held(m_port, 200, 40);
+    QCOMPARE(held.idleCount(), 200);
+    QCOMPARE(held.slowCount(), 40);
+
+    const QList<QString> targets{dictionaryListUrl(m_base), searchUrl(m_base, QStringLiteral("m*"), {}, 0),
+                                 m_base +
+                                     QStringLiteral("/1.0/messages?language=sl&version=2.0&lastMessageId=0")};
+    for (int i = 0; i < 9; ++i) {
+        HttpRequest request;
+        request.url = targets.at(i % targets.size());
+        // Far above a normal answer, far below the old stall.
+        request.totalTimeoutMs = 4000;
+        const HttpResult result = HttpClient::get(request);
+        QVERIFY2(result.ok(), qPrintable(request.url + QStringLiteral(": ") + result.error));
+    }
+    // The others were still there while those were answered (else this proved nothing).
+    QVERIFY2(held.idleOpen() > 150, qPrintable(QString::number(held.idleOpen())));
+    QVERIFY2(held.slowOpen() > 30, qPrintable(QString::number(held.slowOpen())));
+}
+
+void TestServiceAbuse::sigtermEndsWithConnectionsOpen()
+{
+    // It once took SIGTERM 41 s to end the service while slow clients kept it busy. Now idle
+    // and half-received connections are ended at once, and an answer under way still goes out.
+    QProcess service;
+    service.setProcessEnvironment(m_service.processEnvironment());
+    service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    service.start(qEnvironmentVariable("VERBOLIX_SERVICE"),
+                  {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--stats"),
+                   QStringLiteral("--latency-ms"), QStringLiteral("300")});
+    QVERIFY(service.waitForStarted(10000));
+    auto kill = qScopeGuard([&service] {
+        service.kill();
+        service.waitForFinished(10000);
+    });
+    QByteArray line;
+    while (!line.contains('\n') && service.waitForReadyRead(30000))
+        line += service.readAllStandardOutput();
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^listening on http://127\\.0\\.0\\.1:(\\d+)\n"))
+            .match(QString::fromUtf8(line));
+    QVERIFY2(m.hasMatch(), line.constData());
+    const int port = m.captured(1).toInt();
+
+    HeldConnections held(port, 60, 20, false);
+    QCOMPARE(held.slowCount(), 20);
+    const QString stats = QStringLiteral("http://127.0.0.1:%1/stats").arg(port);
+    const auto requestsSoFar = [&stats] {
+        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^requests (\\d+)\n"))
+                                              .match(QString::fromLatin1(HttpClient::fetchBody(stats)));
+        return m.hasMatch() ? m.captured(1).toInt() : -1;
+    };
+    const int before = requestsSoFar();
+    QVERIFY(before >= 0);
+    const int inFlight = connectTo(port);
+    QVERIFY(inFlight >= 0);
+    auto closeInFlight = qScopeGuard([inFlight] { ::close(inFlight); });
+    QVERIFY(sendAll(inFlight, "GET /1.0/messages?language=sl&version=2.0&lastMessageId=0 HTTP/1.1\r\n"
+                              "Host: 127.0.0.1\r\n\r\n"));
+    // Wait until the service has the request (it counts it before the added latency).
+    QTRY_COMPARE_WITH_TIMEOUT(requestsSoFar(), before + 1, 10000);
+
+    QElapsedTimer timer;
+    timer.start();
+    service.terminate();
+    QCOMPARE(readAnswer(inFlight), 200);
+    const bool ended = service.waitForFinished(10000);
+    qInfo("SIGTERM to exit with %d idle and %d slow connections open: %lld ms", held.idleCount(),
+          held.slowCount(), timer.elapsed());
+    QVERIFY2(ended, "the service did not end on SIGTERM");
+    kill.dismiss();
+    QCOMPARE(service.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(service.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestServiceAbuse)

@@ -1,6 +1,8 @@
 #include "tests/service/servicefixture.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <httplib.h>
 #include <zlib.h>
 
@@ -30,6 +32,7 @@ ServiceFixture::~ServiceFixture()
 
 void ServiceFixture::writeFile(const QString& name, const QByteArray& content)
 {
+    QDir().mkpath(QFileInfo(m_dir.filePath(name)).path());
     QFile file(m_dir.filePath(name));
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
         qFatal("cannot write the fixture file");
@@ -56,13 +59,65 @@ void ServiceFixture::writeDictd(const QString& name, const QList<Entry>& entries
     gzclose(file);
 }
 
+void ServiceFixture::writeDictzip(const QString& name, const QList<Entry>& entries, int chunkLength)
+{
+    QByteArray data;
+    QByteArray index;
+    for (const Entry& entry : entries) {
+        index +=
+            entry.headword + '\t' + base64Number(data.size()) + '\t' + base64Number(entry.text.size()) + '\n';
+        data += entry.text;
+    }
+    writeFile(name + QStringLiteral(".index"), index);
+
+    // Spelled out: with QStringBuilder a "+" here would return a builder of dead temporaries.
+    auto le16 = [](int value) -> QByteArray {
+        QByteArray out(2, '\0');
+        out[0] = char(value & 0xff);
+        out[1] = char((value >> 8) & 0xff);
+        return out;
+    };
+    QByteArray chunks;
+    QByteArray sizes;
+    int count = 0;
+    for (qsizetype at = 0; at < data.size(); at += chunkLength, ++count) {
+        const QByteArray piece = data.mid(at, chunkLength);
+        z_stream z{};
+        deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+        QByteArray out(int(deflateBound(&z, uLong(piece.size()))) + 64, '\0');
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.constData()));
+        z.avail_in = uInt(piece.size());
+        z.next_out = reinterpret_cast<Bytef*>(out.data());
+        z.avail_out = uInt(out.size());
+        // Full flush, not finish: each chunk starts afresh and the stream goes on.
+        deflate(&z, at + chunkLength >= data.size() ? Z_FINISH : Z_FULL_FLUSH);
+        out.resize(qsizetype(z.total_out));
+        deflateEnd(&z);
+        chunks += out;
+        sizes += le16(int(out.size()));
+    }
+    const QByteArray ra = le16(1) + le16(chunkLength) + le16(count) + sizes;
+    const QByteArray extra = "RA" + le16(int(ra.size())) + ra;
+    QByteArray file = QByteArray::fromHex("1f8b0804000000000203") + le16(int(extra.size())) + extra + chunks;
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(data.constData()), uInt(data.size()));
+    for (const quint32 value : {quint32(crc), quint32(data.size())})
+        for (int shift = 0; shift < 32; shift += 8)
+            file += char((value >> shift) & 0xff);
+    writeFile(name + QStringLiteral(".dict.dz"), file);
+}
+
 bool ServiceFixture::start(const QByteArray& config, QString* error, int synthetic)
 {
-    stop();
     writeFile(QStringLiteral("config.json"), config);
     ServiceOptions options;
     options.configPath = QFile::encodeName(m_dir.filePath(QStringLiteral("config.json"))).toStdString();
     options.synthetic = synthetic;
+    return startWith(options, error);
+}
+
+bool ServiceFixture::startWith(const ServiceOptions& options, QString* error)
+{
+    stop();
     m_setup = std::make_unique<ServiceSetup>();
     std::string loadError;
     if (!m_setup->load(options, loadError)) {
@@ -88,7 +143,7 @@ QStringList ServiceFixture::warnings() const
 {
     QStringList out;
     if (m_setup)
-        for (const std::string& warning : m_setup->config().warnings())
+        for (const std::string& warning : m_setup->warnings())
             out.append(QString::fromStdString(warning));
     return out;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "service/dictionaryservice.h"
+#include "service/serviceoptions.h"
 #include "service/servicesetup.h"
 
 #include <QByteArray>
@@ -39,14 +40,20 @@ public:
     QString dir() const { return m_dir.path(); }
     // Writes NAME.index and NAME.dict (or NAME.dict.dz, gzip-compressed) in the folder.
     void writeDictd(const QString& name, const QList<Entry>& entries, bool compressed = false);
+    // NAME.index and NAME.dict.dz as dictzip writes it: chunks of chunkLength bytes each
+    // compressed on its own, their sizes in the gzip header's "RA" field. NAME may hold a
+    // folder ("dirs/a/slv-eng").
+    void writeDictzip(const QString& name, const QList<Entry>& entries, int chunkLength);
     void writeFile(const QString& name, const QByteArray& content);
     // Loads the config text (written as config.json) and starts the service; false with
     // the error when the load fails.
     bool start(const QByteArray& config, QString* error = nullptr, int synthetic = 0);
+    // Starts with the options as given (configPath empty: the bundled sample).
+    bool startWith(const ServiceOptions& options, QString* error = nullptr);
     void stop();
 
     int port() const { return m_port; }
-    // What the config load warned about.
+    // What the config load and discovery warned about.
     QStringList warnings() const;
     std::unique_ptr<Answer> get(const QByteArray& target) const;
 

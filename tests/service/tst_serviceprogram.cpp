@@ -125,6 +125,69 @@ private slots:
         QVERIFY(timer.elapsed() >= 300);
     }
 
+    // The program as the client starts it finds the user's dictionaries with no config, says
+    // on stderr which one it skipped, and finds none where it is told not to look.
+    void discovery_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // "DIR" stands for the temporary folder
+        QTest::addColumn<QByteArrayList>("found");
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("default: $XDG_DATA_HOME/verbolix/dictd")
+            << QStringList{} << QByteArrayList{"Moj slovar"} << true;
+        QTest::newRow("--dictd-dir instead")
+            << QStringList{QStringLiteral("--dictd-dir"), QStringLiteral("DIR/other")}
+            << QByteArrayList{"Drugi slovar"} << false;
+        QTest::newRow("--dictd-dir twice")
+            << QStringList{QStringLiteral("--dictd-dir=DIR/other"),
+                           QStringLiteral("--dictd-dir=DIR/data/verbolix/dictd")}
+            << QByteArrayList{"Drugi slovar", "Moj slovar"} << true;
+        QTest::newRow("--no-discovery")
+            << QStringList{QStringLiteral("--no-discovery")} << QByteArrayList{} << false;
+        QTest::newRow("own --config")
+            << QStringList{QStringLiteral("--config"), QStringLiteral("DIR/config.json")} << QByteArrayList{}
+            << false;
+    }
+
+    void discovery()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArrayList, found);
+        QFETCH(bool, warned);
+        ServiceFixture files;
+        files.writeDictd(
+            QStringLiteral("data/verbolix/dictd/freedict-slv-eng"),
+            {{"00-database-short", "00-database-short\nMoj slovar\n"}, {"beseda", "beseda\nword\n"}});
+        files.writeFile(QStringLiteral("data/verbolix/dictd/broken.index"), "beseda\tA\tB\n");
+        files.writeFile(QStringLiteral("data/verbolix/dictd/broken.dict.dz"), "not gzip at all");
+        files.writeDictd(
+            QStringLiteral("other/eng-deu"),
+            {{"00-database-short", "00-database-short\nDrugi slovar\n"}, {"word", "word\nWort\n"}});
+        files.writeFile(QStringLiteral("config.json"), R"({"dictionaries": []})");
+        for (QString& argument : arguments)
+            argument.replace(QStringLiteral("DIR"), files.dir());
+
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), files.dir() + QStringLiteral("/data"));
+        process.setProcessEnvironment(env);
+        const int port =
+            start(process, QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
+        auto cleanup = qScopeGuard([&] { finish(process); });
+        QVERIFY(port > 0);
+        pugi::xml_document xml;
+        const QByteArray list = get(port, "/1.0/dictionary/list?licenceKey=" + ServiceFixture::key);
+        QVERIFY(xml.load_buffer(list.constData(), static_cast<size_t>(list.size())));
+        QByteArrayList names;
+        for (const pugi::xpath_node& node : xml.select_nodes("//dictionary/name"))
+            names.append(node.node().text().get());
+        for (const QByteArray& name : {QByteArray("Moj slovar"), QByteArray("Drugi slovar")})
+            QCOMPARE(names.contains(name), found.contains(name));
+        cleanup.dismiss();
+        finish(process); // all it wrote is read by then
+        const QByteArray errors = process.readAllStandardError();
+        QCOMPARE(errors.contains("broken skipped"), warned);
+    }
+
     void help()
     {
         QProcess process;
@@ -132,7 +195,8 @@ private slots:
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitCode(), 0);
         const QByteArray usage = process.readAllStandardOutput();
-        for (const char* option : {"--port", "--bind", "--config", "--latency-ms", "--synthetic", "--help"})
+        for (const char* option : {"--port", "--bind", "--config", "--latency-ms", "--synthetic", "--help",
+                                   "--no-discovery", "--dictd-dir"})
             QVERIFY2(usage.contains(option), option);
     }
 

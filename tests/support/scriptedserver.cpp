@@ -1,8 +1,10 @@
 #include "tests/support/scriptedserver.h"
 
 #include "service/countingtaskqueue.h"
+#include "service/listeningserver.h"
 
 #include <QMap>
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
@@ -87,7 +89,7 @@ ScriptedReply ScriptedReply::redirect(const QByteArray& location, int status)
 struct ScriptedServer::Impl
 {
     std::atomic<int> connections{0};
-    httplib::Server server;
+    ListeningServer server;
     std::thread thread;
     int port = 0;
 
@@ -196,8 +198,7 @@ ScriptedServer::ScriptedServer(int port, IdleConnections idle) : d(std::make_uni
     d->server.set_keep_alive_max_count(1000);
     d->server.set_keep_alive_timeout(idle == IdleConnections::KeepASecond ? 1 : 0);
     d->server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { d->handle(req, res); });
-    d->port = port == 0 ? d->server.bind_to_any_port("127.0.0.1")
-                        : (d->server.bind_to_port("127.0.0.1", port) ? port : 0);
+    d->port = std::max(d->server.bindTo("127.0.0.1", port), 0);
     if (d->port > 0) {
         d->thread = std::thread([this] { d->server.listen_after_bind(); });
         // The socket already listens; wait only so that stop() never races the start.
