@@ -1,11 +1,9 @@
 #include "app/clipboardmonitor.h"
 
-#include "core/settings.h"
 
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QRegularExpression>
-#include <climits>
 
 ClipboardMonitor::ClipboardMonitor(QClipboard* clipboard, QObject* parent)
     : QObject(parent), m_clipboard(clipboard ? clipboard : QGuiApplication::clipboard()),
@@ -13,14 +11,6 @@ ClipboardMonitor::ClipboardMonitor(QClipboard* clipboard, QObject* parent)
 {
     if (m_clipboard)
         connect(m_clipboard, &QClipboard::changed, this, &ClipboardMonitor::onChanged);
-}
-
-int ClipboardMonitor::toggle()
-{
-    // In 64 bits: a stored value as low as INT_MIN must not overflow.
-    m_checkClipboard = int(qBound(qint64(INT_MIN), 1 - qint64(m_checkClipboard), qint64(INT_MAX)));
-    Settings::Write(Setting::CheckClipboard, m_checkClipboard);
-    return m_checkClipboard;
 }
 
 QString ClipboardMonitor::lookupText(const QString& copied)

@@ -22,9 +22,6 @@ public:
     void setEnabled(bool on) { m_checkClipboard = on ? 1 : 0; }
     bool isEnabled() const { return m_checkClipboard == 1; }
 
-    // The toolbar's toggle: 1 minus the value, written to "CheckClipboard"; the new value.
-    int toggle();
-
     // Whether a change that brings the same text as the one before is passed over. On by
     // default under Wayland, where the compositor hands the clipboard over again each time
     // the window gets the keyboard focus, so such a "change" is no new copy.

@@ -1,6 +1,7 @@
 #include "app/cmainframe.h"
 
 #include "core/apiconfig.h"
+#include "core/filters/dictionariestext.h"
 #include "core/http/httpclient.h"
 #include "ui/search/cinfinitelistview.h"
 #include "app/aboutdialog.h"
@@ -33,12 +34,6 @@
 #include <climits>
 
 namespace {
-// 1 minus a stored value, computed without overflow for any value the store may hold.
-int oneMinus(int value)
-{
-    return int(qBound(qint64(INT_MIN), 1 - qint64(value), qint64(INT_MAX)));
-}
-
 // How long the window must keep its size before a resize counts as finished.
 constexpr int resizeSettleMs = 300;
 
@@ -504,8 +499,7 @@ void CMainFrame::ApplyFilter(int position)
     }
     m_api.m_izbraniSlovarji.clear();
     for (int i = 0; i < m_api.m_slovarji.size(); ++i) {
-        const QString id = QLatin1Char(',') + QString::number(m_api.m_slovarji.at(i).id) + QLatin1Char(',');
-        if (position == 0 || filter.dictionaries.contains(id))
+        if (position == 0 || TextContainsDictionary(filter.dictionaries, m_api.m_slovarji.at(i).id))
             m_api.m_izbraniSlovarji.append(m_api.GetDictionaryAt(i));
     }
     QString query = GetQueryText();
@@ -574,7 +568,7 @@ void CMainFrame::applyAlwaysOnTop(bool on)
 
 void CMainFrame::ToggleAlwaysOnTop()
 {
-    m_alwaysOnTop = oneMinus(m_alwaysOnTop);
+    m_alwaysOnTop = Settings::OneMinus(m_alwaysOnTop);
     applyAlwaysOnTop(m_alwaysOnTop != 0);
     Settings::Write(Setting::AlwaysOnTop, m_alwaysOnTop);
     if (m_toolbar)
@@ -583,7 +577,7 @@ void CMainFrame::ToggleAlwaysOnTop()
 
 void CMainFrame::ToggleCheckClipboard()
 {
-    m_checkClipboard = oneMinus(m_checkClipboard);
+    m_checkClipboard = Settings::OneMinus(m_checkClipboard);
     Settings::Write(Setting::CheckClipboard, m_checkClipboard);
     if (m_clipboard)
         m_clipboard->setCheckClipboard(m_checkClipboard);

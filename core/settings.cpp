@@ -4,6 +4,7 @@
 
 #include <QSettings>
 #include <QVariant>
+#include <climits>
 #include <limits>
 
 namespace {
@@ -60,4 +61,9 @@ void Settings::Write(const IntSetting& setting, int value)
     QSettings store = OpenSettingsFile();
     store.setValue(keyOf(setting), value);
     store.sync();
+}
+
+int Settings::OneMinus(int value)
+{
+    return int(qBound(qint64(INT_MIN), 1 - qint64(value), qint64(INT_MAX)));
 }

@@ -26,6 +26,9 @@ inline constexpr IntSetting DialogMinMax{"DialogMinMax", 0};
 } // namespace Setting
 
 namespace Settings {
+// A switch's toggle: 1 minus the value, without overflow for any value the store may hold
+// (only exactly 1 is on, so 2 becomes -1 and stays off).
+int OneMinus(int value);
 // A missing value, or one that is not a whole number, reads as the default.
 int Read(const IntSetting& setting);
 // Written at once; a failure to write is silent.

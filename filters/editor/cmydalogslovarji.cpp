@@ -2,6 +2,7 @@
 
 #include "core/apiconfig.h"
 #include "core/capi.h"
+#include "core/filters/dictionariestext.h"
 #include "core/settings.h"
 #include "core/settingsfile.h"
 #include "filters/editor/deletefilterdialog.h"
@@ -26,9 +27,6 @@
 #include <QUrl>
 
 namespace {
-
-// The text whose height sets the height of the one-line inputs.
-const QString heightSample = QStringLiteral("GGgg88jjytT");
 
 QString rowText(const CSlovar& slovar)
 {
@@ -57,11 +55,6 @@ void removeFirstWithId(QList<CSlovar>& list, int id)
             return;
         }
     }
-}
-
-bool dictionariesTextContains(const QString& text, int id)
-{
-    return text.contains(QLatin1Char(',') + QString::number(id) + QLatin1Char(','));
 }
 
 bool sameFilters(const QList<CShema>& a, const QList<CShema>& b)
@@ -396,7 +389,7 @@ void CMyDalogSlovarji::LoadFilterIntoEditor()
     if (k >= 0 && position < api.m_sheme.size()) {
         const CShema filter = api.GetFilter(position);
         for (const CSlovar& slovar : std::as_const(api.m_slovarji)) {
-            if (dictionariesTextContains(filter.dictionaries, slovar.id))
+            if (TextContainsDictionary(filter.dictionaries, slovar.id))
                 m_izbrani.append(slovar);
         }
     }

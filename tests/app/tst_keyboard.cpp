@@ -10,6 +10,9 @@
 #include "ui/search/vnosnooknoiztocnica.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <climits>
 #include <QDesktopServices>
 #include <QTest>
 #include <QUrl>
@@ -38,8 +41,11 @@ private slots:
     void f1OpensHelp();
     void commandsOnTheirKeys_data();
     void commandsOnTheirKeys();
+    void clipboardToggleWritesOneMinusValue_data();
+    void clipboardToggleWritesOneMinusValue();
 
 private:
+    void start();
     std::unique_ptr<TempConfig> m_config;
     std::unique_ptr<ScriptedServer> m_server;
     std::unique_ptr<ScriptedDictionaryService> m_service;
@@ -53,6 +59,10 @@ void TestKeyboard::init()
     m_service = std::make_unique<ScriptedDictionaryService>(*m_server);
     qputenv("VERBOLIX_API_BASE", m_server->baseUrl().toUtf8());
     qputenv("VERBOLIX_NO_SPLASH", "1");
+}
+
+void TestKeyboard::start()
+{
     m_frame = std::make_unique<CMainFrame>();
     QCOMPARE(m_frame->Create(), 0);
     m_frame->show();
@@ -80,6 +90,7 @@ void TestKeyboard::downAndUpMoveFromTheBoxIntoTheList()
 {
     QFETCH(int, key);
     QFETCH(int, step);
+    start();
     VnosnoOknoIztocnica* box = m_frame->headwordBox();
     CInfiniteListView* list = m_frame->hitList();
     box->setFocus();
@@ -99,6 +110,7 @@ void TestKeyboard::downAndUpMoveFromTheBoxIntoTheList()
 
 void TestKeyboard::f1OpensHelp()
 {
+    start();
     OpenedUrls opened;
     QDesktopServices::setUrlHandler(u"https"_s, &opened, "open");
     QTest::keyClick(m_frame->headwordBox(), Qt::Key_F1);
@@ -121,6 +133,7 @@ void TestKeyboard::commandsOnTheirKeys()
     QFETCH(QString, action);
     QFETCH(QKeySequence, keys);
     QFETCH(QString, setting);
+    start();
     QAction* command = m_frame->toolbar()->findChild<QAction*>(action);
     QVERIFY(command);
     QVERIFY2(command->toolTip().contains(u" ("_s + keys.toString(QKeySequence::NativeText) + u')'),
@@ -135,6 +148,40 @@ void TestKeyboard::commandsOnTheirKeys()
     QTest::keySequence(m_frame->headwordBox(), keys);
     QCOMPARE(Settings::Read(stored), 0);
     QVERIFY(!command->isChecked());
+}
+
+void TestKeyboard::clipboardToggleWritesOneMinusValue_data()
+{
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<int>("written");
+    QTest::addColumn<bool>("onAfter");
+
+    QTest::newRow("off to on") << 0 << 1 << true;
+    QTest::newRow("on to off") << 1 << 0 << false;
+    QTest::newRow("2 becomes -1, still off") << 2 << -1 << false;
+    QTest::newRow("-1 becomes 2, still off") << -1 << 2 << false;
+    QTest::newRow("lowest value does not overflow") << int(INT_MIN) << int(INT_MAX) << false;
+}
+
+void TestKeyboard::clipboardToggleWritesOneMinusValue()
+{
+    QFETCH(int, stored);
+    QFETCH(int, written);
+    QFETCH(bool, onAfter);
+    Settings::Write(Setting::CheckClipboard, stored);
+    start();
+    QTRY_VERIFY(!m_server->requests(u"/1.0/search/get-entry"_s).isEmpty()); // start-up is over
+    QCoreApplication::processEvents();
+
+    m_frame->toolbar()->clipboardAction()->trigger();
+    QCOMPARE(Settings::Read(Setting::CheckClipboard), written);
+    QCOMPARE(m_frame->toolbar()->clipboardAction()->isChecked(), onAfter);
+    // Monitoring follows the new value: a copy is searched only when it is exactly 1.
+    m_server->clearRequests();
+    QGuiApplication::clipboard()->setText(u"miza"_s);
+    QCoreApplication::processEvents();
+    const bool searched = !m_server->requests(u"/1.0/search"_s).isEmpty();
+    QCOMPARE(searched, onAfter);
 }
 
 QTEST_MAIN(TestKeyboard)

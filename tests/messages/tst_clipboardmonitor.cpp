@@ -24,8 +24,6 @@ private slots:
     void copiedText();
     void offReportsNothing();
     void nonTextIgnored();
-    void toggleWritesOneMinusValue_data();
-    void toggleWritesOneMinusValue();
     void onlyExactlyOneIsOn();
     void startupSearchOfWhatIsThere();
     void repeats_data();
@@ -127,37 +125,6 @@ void ClipboardMonitorTest::nonTextIgnored()
     QCOMPARE(spy.count(), 0);
     monitor.checkNow();
     QCOMPARE(spy.count(), 0);
-}
-
-void ClipboardMonitorTest::toggleWritesOneMinusValue_data()
-{
-    QTest::addColumn<int>("stored");
-    QTest::addColumn<int>("written");
-    QTest::addColumn<bool>("onAfter");
-
-    QTest::newRow("off to on") << 0 << 1 << true;
-    QTest::newRow("on to off") << 1 << 0 << false;
-    QTest::newRow("2 becomes -1, still off") << 2 << -1 << false;
-    QTest::newRow("-1 becomes 2, still off") << -1 << 2 << false;
-    QTest::newRow("lowest value does not overflow") << int(INT_MIN) << int(INT_MAX) << false;
-}
-
-void ClipboardMonitorTest::toggleWritesOneMinusValue()
-{
-    QFETCH(int, stored);
-    QFETCH(int, written);
-    QFETCH(bool, onAfter);
-
-    Settings::Write(Setting::CheckClipboard, stored);
-    ClipboardMonitor monitor;
-    monitor.setCheckClipboard(Settings::Read(Setting::CheckClipboard));
-    QCOMPARE(monitor.toggle(), written);
-    QCOMPARE(Settings::Read(Setting::CheckClipboard), written);
-    QCOMPARE(monitor.isEnabled(), onAfter);
-
-    QSignalSpy spy(&monitor, &ClipboardMonitor::textCopied);
-    clipboard()->setText(u"miza"_s);
-    QCOMPARE(spy.count(), onAfter ? 1 : 0);
 }
 
 void ClipboardMonitorTest::onlyExactlyOneIsOn()
