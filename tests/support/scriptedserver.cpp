@@ -1,6 +1,7 @@
 #include "tests/support/scriptedserver.h"
 
 #include "service/countingtaskqueue.h"
+#include "service/identitycontent.h"
 
 #include <QMap>
 #include <arpa/inet.h>
@@ -13,6 +14,7 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -84,6 +86,25 @@ ScriptedReply ScriptedReply::redirect(const QByteArray& location, int status)
     return r;
 }
 
+ScriptedReply ScriptedReply::gzipped(const QByteArray& body, const QByteArray& contentType)
+{
+    ScriptedReply r = ok(QByteArray(), contentType);
+    r.headers.append({QByteArrayLiteral("Content-Encoding"), QByteArrayLiteral("gzip")});
+    z_stream stream{};
+    // 15 + 16: a gzip header and trailer rather than zlib's.
+    if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+        return r;
+    r.body.resize(qsizetype(deflateBound(&stream, uLong(body.size()))));
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(body.constData()));
+    stream.avail_in = uInt(body.size());
+    stream.next_out = reinterpret_cast<Bytef*>(r.body.data());
+    stream.avail_out = uInt(r.body.size());
+    deflate(&stream, Z_FINISH);
+    r.body.resize(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return r;
+}
+
 struct ScriptedServer::Impl
 {
     std::atomic<int> connections{0};
@@ -133,7 +154,7 @@ void ScriptedServer::Impl::handle(const httplib::Request& req, httplib::Response
         return;
     if (!handler) {
         res.status = 404;
-        res.set_content("not found", "text/plain");
+        setIdentityContent(res, "not found", "text/plain");
         return;
     }
 
@@ -146,12 +167,13 @@ void ScriptedServer::Impl::handle(const httplib::Request& req, httplib::Response
 
     switch (reply.kind) {
     case ScriptedReply::Kind::Normal:
-        res.set_content(*body, contentType);
+        // As the service does; a gzipped reply's body is compressed already.
+        setIdentityContent(res, *body, contentType);
         break;
     case ScriptedReply::Kind::NeverAnswer:
         pause(maxHangMs);
         res.status = 503;
-        res.set_content("gave up waiting", "text/plain");
+        setIdentityContent(res, "gave up waiting", "text/plain");
         break;
     case ScriptedReply::Kind::LyingLength:
         res.set_content_provider(size_t(qMax<qint64>(reply.claimedLength, 0)), contentType,
