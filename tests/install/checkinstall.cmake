@@ -60,7 +60,7 @@ foreach(page ${man_pages})
     endif()
 endforeach()
 
-# Every option of the service's --help is in its manual page.
+# Every option of the service's --help has its paragraph in the manual page.
 execute_process(COMMAND ${prefix}/bin/verbolix-service --help OUTPUT_VARIABLE help RESULT_VARIABLE rc)
 execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 MANWIDTH=200
         ${man_path} -l ${prefix}/share/man/man1/verbolix-service.1.gz
@@ -69,9 +69,9 @@ string(REGEX MATCHALL "--[a-z][a-z-]*" options "${help}")
 if(options STREQUAL "")
     message(FATAL_ERROR "verbolix-service --help lists no options: ${rc} ${help}")
 endif()
+# Described: the option begins an indented line of OPTIONS, as the tag of its paragraph.
 foreach(option ${options})
-    string(FIND "${page}" "${option}" at)
-    if(at EQUAL -1)
+    if(NOT page MATCHES "\n[ ]+${option}[ ,\n]")
         message(FATAL_ERROR "verbolix-service(1) does not describe ${option}")
     endif()
 endforeach()
