@@ -125,7 +125,8 @@ int failoverSweep(CMainFrame* frame, CInfiniteListView* list, int rows, const QS
             return true;
         const int code = QProcess::execute(hook, {point});
         if (code != 0)
-            std::fprintf(stderr, "verbolix-bench: %s %s ended with %d\n", qPrintable(hook), qPrintable(point), code);
+            std::fprintf(stderr, "verbolix-bench: %s %s ended with %d\n", qPrintable(hook), qPrintable(point),
+                         code);
         return code == 0;
     };
     qint64 emptyRows = 0;

@@ -17,11 +17,10 @@ inline void setIdentityContent(httplib::Response& response, std::string body, co
         return;
     }
     const auto shared = std::make_shared<const std::string>(std::move(body));
-    response.set_content_provider(shared->size(), type,
-                                  [shared](size_t offset, size_t length, httplib::DataSink& sink) {
-                                      if (offset >= shared->size())
-                                          return false;
-                                      return sink.write(shared->data() + offset,
-                                                        std::min(length, shared->size() - offset));
-                                  });
+    response.set_content_provider(
+        shared->size(), type, [shared](size_t offset, size_t length, httplib::DataSink& sink) {
+            if (offset >= shared->size())
+                return false;
+            return sink.write(shared->data() + offset, std::min(length, shared->size() - offset));
+        });
 }

@@ -280,9 +280,11 @@ void TestRequests::compressedAnswers_data()
     QTest::addColumn<int>("failure");
 
     QByteArray page("<search_result><total>200</total><position>0</position>");
-    for (int i = 0; i < 200; ++i)
-        page += "<entry><headword>miza " + QByteArray::number(i) + "</headword><dictionary_id>70"
-                "</dictionary_id><entry_id>" + QByteArray::number(i) + "</entry_id></entry>";
+    for (int i = 0; i < 200; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        page += "<entry><headword>miza " + n + "</headword><dictionary_id>70</dictionary_id><entry_id>" + n +
+                "</entry_id></entry>";
+    }
     page += "</search_result>";
     QTest::newRow("gzip page of 200 hits") << page << int(HttpResult::Failure::None);
     // A few KiB on the wire: only a cap on the decoded bytes stops it.

@@ -204,7 +204,8 @@ private slots:
             const httplib::Result result = client.Get(target.toStdString(), {{"Accept-Encoding", accepted}});
             QVERIFY2(result, accepted);
             QCOMPARE(result->status, status);
-            QVERIFY2(!result->has_header("Content-Encoding"), result->get_header_value("Content-Encoding").c_str());
+            QVERIFY2(!result->has_header("Content-Encoding"),
+                     result->get_header_value("Content-Encoding").c_str());
             QVERIFY(result->body.size() > 10);
             QVERIFY2(result->body.rfind(status == 200 && target == "/stats" ? "requests" : "<?xml", 0) == 0,
                      result->body.c_str());
