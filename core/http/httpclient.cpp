@@ -106,10 +106,11 @@ struct Transfer
         curl_easy_setopt(curl, CURLOPT_NOPROXY, noProxy.constData());
         curl_easy_setopt(curl, CURLOPT_USERAGENT, userAgent.constData());
         // HTTP/2 when the server offers it over TLS, waiting for a connection that may
-        // multiplex rather than opening another. Any encoding libcurl decodes is accepted; the
-        // write callback sees the decoded body, so the size cap holds for what it decodes to.
+        // multiplex rather than opening another; plain http never multiplexes, so waiting there
+        // would only hold back a batch's first transfers. Any encoding libcurl decodes is
+        // accepted; the write callback sees the decoded body, so the size cap holds for that.
         curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS));
-        curl_easy_setopt(curl, CURLOPT_PIPEWAIT, 1L);
+        curl_easy_setopt(curl, CURLOPT_PIPEWAIT, url.startsWith("https:") ? 1L : 0L);
         curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
