@@ -2,6 +2,9 @@
 //   verbolix-bench startup   start until the first entry is shown, then quit
 //   verbolix-bench scroll    also page through the whole hit list, jump to the end and back,
 //                            and time Enter to the entry shown
+//   verbolix-bench failover [HOOK]
+//                            page through the whole hit list checking every row drawn and
+//                            every look-up, running HOOK at set points (scripts/deploy-test)
 // The service must run with --stats; VERBOLIX_API_BASE names it. Lines printed are
 // "name value", read by the script.
 #include "ui/search/cinfinitelistview.h"
@@ -14,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -39,6 +43,9 @@ Stats serviceStats()
 {
     Stats stats;
     const QUrl base(qEnvironmentVariable("VERBOLIX_API_BASE"));
+    // Only the service itself answers /stats, over plain HTTP; not a proxy in front of it.
+    if (base.scheme() != QStringLiteral("http"))
+        return stats;
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0)
         return stats;
@@ -106,11 +113,85 @@ void sendKey(QWidget* target, QEvent::Type type, int key, bool autoRepeat)
     QCoreApplication::sendEvent(target, &event);
 }
 
+// Page Down held from the top of the list to the bottom, as in scroll, checking as it goes:
+// every row on screen after each step has its headword (none left empty because a page could
+// not be fetched) and the caption bar never says the service failed. HOOK, when given, is run
+// with "begin", "third", "two-thirds" and "end" as the selection passes those points, and
+// the sweep waits for it, so that a script can count requests or stop and start services.
+int failoverSweep(CMainFrame* frame, CInfiniteListView* list, int rows, const QString& hook)
+{
+    const auto runHook = [&hook](const QString& point) {
+        if (hook.isEmpty())
+            return true;
+        const int code = QProcess::execute(hook, {point});
+        if (code != 0)
+            std::fprintf(stderr, "verbolix-bench: %s %s ended with %d\n", qPrintable(hook), qPrintable(point),
+                         code);
+        return code == 0;
+    };
+    qint64 emptyRows = 0;
+    qint64 failedSteps = 0;
+    int seenUpTo = 0; // rows 0 .. seenUpTo - 1 have been on screen
+    const auto check = [&] {
+        list->viewport()->repaint();
+        const int top = list->indexAt(QPoint(0, 0)).row();
+        int bottom = list->indexAt(QPoint(0, list->viewport()->height() - 1)).row();
+        if (bottom < 0)
+            bottom = rows - 1;
+        for (int row = qMax(top, 0); row <= bottom; ++row) {
+            if (frame->GetHitHeadword(row).isEmpty())
+                ++emptyRows;
+        }
+        if (top <= seenUpTo)
+            seenUpTo = qMax(seenUpTo, bottom + 1);
+        if (!frame->serviceNotice().isEmpty())
+            ++failedSteps;
+    };
+
+    if (!runHook(QStringLiteral("begin")))
+        return 1;
+    const Stats before = serviceStats();
+    check();
+    const int marks[] = {rows / 3, 2 * rows / 3};
+    const char* markNames[] = {"third", "two-thirds"};
+    int nextMark = 0;
+    sendKey(list, QEvent::KeyPress, Qt::Key_PageDown, false);
+    int presses = 1;
+    check();
+    while (list->currentIndex().row() < rows - 1 && presses < 10000000) {
+        sendKey(list, QEvent::KeyPress, Qt::Key_PageDown, true);
+        ++presses;
+        check();
+        if (presses % 64 == 0)
+            QCoreApplication::processEvents();
+        if (nextMark < 2 && list->currentIndex().row() >= marks[nextMark]) {
+            if (!runHook(QString::fromLatin1(markNames[nextMark])))
+                return 1;
+            ++nextMark;
+        }
+    }
+    sendKey(list, QEvent::KeyRelease, Qt::Key_PageDown, false);
+    QCoreApplication::processEvents();
+    if (!frame->serviceNotice().isEmpty())
+        ++failedSteps;
+    const Stats after = serviceStats();
+    if (!runHook(QStringLiteral("end")))
+        return 1;
+    print("page_down_presses", presses);
+    print("rows_seen", seenUpTo);
+    print("empty_rows", emptyRows);
+    print("failed_steps", failedSteps);
+    if (before.requests >= 0 && after.requests >= 0)
+        print("scroll_requests", after.requests - before.requests);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const bool scroll = argc > 1 && qstrcmp(argv[1], "scroll") == 0;
+    const bool failover = argc > 1 && qstrcmp(argv[1], "failover") == 0;
     CQuorbelApp::PrepareProcess();
     CQuorbelApp app(argc, argv);
 
@@ -145,7 +226,7 @@ int main(int argc, char** argv)
     print("startup_requests", atStart.requests);
     print("startup_connections", atStart.connections);
     print("startup_peak_rss_kib", statusKib("VmHWM"));
-    if (!scroll)
+    if (!scroll && !failover)
         return 0;
 
     // Ctrl+1: the filter of every dictionary, the synthetic one too.
@@ -159,6 +240,8 @@ int main(int argc, char** argv)
     const int rows = list->hitCount();
     print("rows", rows);
     list->setFocus();
+    if (failover)
+        return failoverSweep(frame, list, rows, argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
     list->viewport()->repaint();
     QCoreApplication::processEvents();
     print("first_page_rss_kib", statusKib("VmRSS"));

@@ -2,6 +2,7 @@
 
 #include "service/entryhtml.h"
 #include "service/guardedserver.h"
+#include "service/identitycontent.h"
 #include "service/utf8text.h"
 #include "service/answerdocument.h"
 
@@ -19,13 +20,13 @@ constexpr const char* xmlType = "text/xml; charset=utf-8";
 void refuse(httplib::Response& response, int status, const std::string& message)
 {
     response.status = status;
-    response.set_content(AnswerDocument::error(status, message), xmlType);
+    setIdentityContent(response, AnswerDocument::error(status, message), xmlType);
 }
 
 void answer(httplib::Response& response, const AnswerDocument& xml)
 {
     response.status = 200;
-    response.set_content(xml.toString(), xmlType);
+    setIdentityContent(response, xml.toString(), xmlType);
 }
 
 // Whether a "%" in the raw request target is not followed by two hexadecimal digits.
@@ -209,11 +210,13 @@ void DictionaryService::installRoutes()
             std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(spent).count()));
     });
     server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
-        if (response.body.empty())
-            response.set_content(AnswerDocument::error(response.status, response.status == 404
-                                                                       ? "no such address"
-                                                                       : "request refused"),
-                                 xmlType);
+        // Only the library's own refusals come without a type; the service's keep theirs.
+        if (!response.has_header("Content-Type"))
+            setIdentityContent(response,
+                               AnswerDocument::error(response.status, response.status == 404
+                                                                          ? "no such address"
+                                                                          : "request refused"),
+                               xmlType);
     });
     server.set_exception_handler([](const httplib::Request&, httplib::Response& response,
                                     std::exception_ptr) { refuse(response, 500, "internal error"); });
@@ -243,9 +246,10 @@ void DictionaryService::installRoutes()
     });
     if (m_settings.stats) {
         server.Get("/stats", [this](const httplib::Request&, httplib::Response& response) {
-            response.set_content("requests " + std::to_string(m_requests.load()) + "\nconnections " +
-                                     std::to_string(m_server->connectionsAccepted()) + "\n",
-                                 "text/plain");
+            setIdentityContent(response,
+                               "requests " + std::to_string(m_requests.load()) + "\nconnections " +
+                                   std::to_string(m_server->connectionsAccepted()) + "\n",
+                               "text/plain");
         });
     }
 }
@@ -336,7 +340,7 @@ void DictionaryService::search(const httplib::Request& request, httplib::Respons
     const ResultList::Orders page =
         list.page(position, static_cast<size_t>(std::min<long long>(*rows, pageRowsLimit)));
     response.status = 200;
-    response.set_content(searchAnswer(m_catalogue, list.total(), position, page), xmlType);
+    setIdentityContent(response, searchAnswer(m_catalogue, list.total(), position, page), xmlType);
 }
 
 void DictionaryService::entryIndex(const httplib::Request& request, httplib::Response& response) const

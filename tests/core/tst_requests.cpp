@@ -26,6 +26,8 @@ private slots:
     void getDeliversBodyAndRecordsTargetExactly();
     void failures_data();
     void failures();
+    void compressedAnswers_data();
+    void compressedAnswers();
 
 private:
     TempConfig m_config; // the dictionary list refreshes the stored filters
@@ -268,6 +270,48 @@ void TestRequests::failures()
         QVERIFY(result.body.isEmpty());
     // Bounded by the total timeout (800 ms), with room for a loaded machine.
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+}
+
+// Answers compressed on the wire (as a proxy in front of the service sends them) are read
+// decoded, and the size cap holds for what they decode to.
+void TestRequests::compressedAnswers_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("failure");
+
+    QByteArray page("<search_result><total>200</total><position>0</position>");
+    for (int i = 0; i < 200; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        page += "<entry><headword>miza " + n + "</headword><dictionary_id>70</dictionary_id><entry_id>" + n +
+                "</entry_id></entry>";
+    }
+    page += "</search_result>";
+    QTest::newRow("gzip page of 200 hits") << page << int(HttpResult::Failure::None);
+    // A few KiB on the wire: only a cap on the decoded bytes stops it.
+    QTest::newRow("gzip that decodes past the cap")
+        << QByteArray(5 * 1024 * 1024, '<') << int(HttpResult::Failure::TooLarge);
+}
+
+void TestRequests::compressedAnswers()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(int, failure);
+    const ScriptedReply reply = ScriptedReply::gzipped(body);
+    QVERIFY(reply.body.startsWith("\x1f\x8b"));
+    QVERIFY(reply.body.size() < HttpRequest().maxBytes);
+    m_server->setReply(QStringLiteral("/1.0/search"), reply);
+
+    HttpRequest request;
+    request.url = m_server->baseUrl() + QStringLiteral("/1.0/search");
+    const HttpResult result = HttpClient::get(request);
+
+    QCOMPARE(int(result.failure), failure);
+    if (failure == int(HttpResult::Failure::None)) {
+        QCOMPARE(result.status, 200);
+        QCOMPARE(result.body, body);
+    } else {
+        QVERIFY(result.body.isEmpty());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRequests)

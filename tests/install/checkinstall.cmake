@@ -1,6 +1,7 @@
 # Installs the build into a fresh prefix and checks the result as a user's system would see
 # it: every file in place, every file the installed service config names installed beside
-# it, and the desktop entry and metainfo passing the validators.
+# it, the desktop entry and metainfo passing the validators, and manual pages that man reads
+# without a warning and that name every option the service's --help lists.
 # Run by CTest as install_layout with BUILD_DIR, APP_ID and WITH_PROGRAM.
 set(prefix ${BUILD_DIR}/install-test)
 file(REMOVE_RECURSE ${prefix})
@@ -14,10 +15,16 @@ set(expected
     bin/verbolix-service
     share/verbolix-service/verbolix-service.json
     share/applications/${APP_ID}.desktop
-    share/metainfo/${APP_ID}.metainfo.xml)
+    share/metainfo/${APP_ID}.metainfo.xml
+    share/man/man1/verbolix-service.1.gz
+    share/doc/verbolix/copyright
+    share/doc/verbolix/changelog.gz)
+set(man_pages share/man/man1/verbolix-service.1.gz)
 if(WITH_PROGRAM)
     list(APPEND expected bin/verbolix share/icons/hicolor/scalable/apps/${APP_ID}.svg)
+    list(APPEND man_pages share/man/man1/verbolix.1.gz share/man/sl/man1/verbolix.1.gz)
 endif()
+list(APPEND expected ${man_pages})
 foreach(file ${expected})
     if(NOT EXISTS ${prefix}/${file})
         message(FATAL_ERROR "not installed: ${file}")
@@ -36,6 +43,36 @@ foreach(i RANGE ${last})
     endif()
     if(NOT EXISTS ${prefix}/share/verbolix-service/${source}.index)
         message(FATAL_ERROR "dictionary not installed: ${source}")
+    endif()
+endforeach()
+
+# man as lintian runs it: any roff warning is a fault of the page.
+find_program(man_path man)
+if(NOT man_path)
+    message(FATAL_ERROR "man is missing (scripts/setup installs man-db)")
+endif()
+foreach(page ${man_pages})
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 MANWIDTH=80
+            ${man_path} --warnings -E UTF-8 -l -Tutf8 -Z ${prefix}/${page}
+        OUTPUT_VARIABLE rendered ERROR_VARIABLE warnings RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0 OR NOT warnings STREQUAL "" OR rendered STREQUAL "")
+        message(FATAL_ERROR "man ${page}: ${rc} ${warnings}")
+    endif()
+endforeach()
+
+# Every option of the service's --help has its paragraph in the manual page.
+execute_process(COMMAND ${prefix}/bin/verbolix-service --help OUTPUT_VARIABLE help RESULT_VARIABLE rc)
+execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 MANWIDTH=200
+        ${man_path} -l ${prefix}/share/man/man1/verbolix-service.1.gz
+    OUTPUT_VARIABLE page ERROR_QUIET)
+string(REGEX MATCHALL "--[a-z][a-z-]*" options "${help}")
+if(options STREQUAL "")
+    message(FATAL_ERROR "verbolix-service --help lists no options: ${rc} ${help}")
+endif()
+# Described: the option begins an indented line of OPTIONS, as the tag of its paragraph.
+foreach(option ${options})
+    if(NOT page MATCHES "\n[ ]+${option}[ ,\n]")
+        message(FATAL_ERROR "verbolix-service(1) does not describe ${option}")
     endif()
 endforeach()
 

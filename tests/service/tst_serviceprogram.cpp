@@ -238,6 +238,43 @@ private slots:
         QVERIFY2(errors.contains(message), errors.constData());
         QVERIFY(process.readAllStandardOutput().isEmpty());
     }
+
+    // Regression: a client that accepts br got every text answer compressed at br's slowest
+    // setting, a few hundred milliseconds for one page. Answers go out as they are.
+    void answersAreNeverCompressed_data()
+    {
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<int>("status");
+        const QByteArray key = "licenceKey=" + ServiceFixture::key;
+        QTest::newRow("search page") << "/1.0/search?" + key + "&query=%2a&start=0&rows=200" << 200;
+        QTest::newRow("dictionary list") << "/1.0/dictionary/list?" + key << 200;
+        QTest::newRow("refused request") << QByteArray("/1.0/search?query=a") << 403;
+        QTest::newRow("unknown address") << QByteArray("/1.0/nothing") << 404;
+        QTest::newRow("stats") << QByteArray("/stats") << 200;
+    }
+
+    void answersAreNeverCompressed()
+    {
+        QFETCH(QByteArray, target);
+        QFETCH(int, status);
+        QProcess process;
+        const int port = start(process, {QStringLiteral("--port=0"), QStringLiteral("--stats")});
+        auto cleanup = qScopeGuard([&] { finish(process); });
+        QVERIFY(port > 0);
+        for (const char* accepted : {"br", "gzip", "deflate, gzip, br, zstd"}) {
+            httplib::Client client("127.0.0.1", port);
+            client.set_read_timeout(10, 0);
+            client.set_decompress(false);
+            const httplib::Result result = client.Get(target.toStdString(), {{"Accept-Encoding", accepted}});
+            QVERIFY2(result, accepted);
+            QCOMPARE(result->status, status);
+            QVERIFY2(!result->has_header("Content-Encoding"),
+                     result->get_header_value("Content-Encoding").c_str());
+            QVERIFY(result->body.size() > 10);
+            QVERIFY2(result->body.rfind(status == 200 && target == "/stats" ? "requests" : "<?xml", 0) == 0,
+                     result->body.c_str());
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(ServiceProgramTest)

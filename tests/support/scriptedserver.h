@@ -14,7 +14,7 @@ struct ScriptedReply
 {
     enum class Kind
     {
-        Normal,         // status, headers and body as given
+        Normal,         // status, headers and body as given, never compressed by the server
         NeverAnswer,    // accepts the request and sends nothing until the server stops
         LyingLength,    // claims Content-Length claimedLength, sends body, then hangs up
         ChunkedRunaway, // chunked answer that repeats body until the client gives up
@@ -42,6 +42,9 @@ struct ScriptedReply
     static ScriptedReply trickle(const QByteArray& body, int bytesPerStep, int stepMs,
                                  const QByteArray& contentType = "text/xml; charset=utf-8");
     static ScriptedReply redirect(const QByteArray& location, int status = 302);
+    // body gzip-compressed on the wire, with Content-Encoding: gzip.
+    static ScriptedReply gzipped(const QByteArray& body,
+                                 const QByteArray& contentType = "text/xml; charset=utf-8");
 };
 
 // An in-process HTTP server on 127.0.0.1 with a free port, for tests that need exact
