@@ -257,6 +257,7 @@ void TestHitList::selectedBeforeShownIsAtTheTop()
     list.setHitSource(m_source);
     list.setDisplayState(m_display);
     list.SetHitCount(10'000);
+    list.resize(240, 0); // the pane lays the list out only once it has its own size
     list.SelectHit(500);
     list.resize(240, 400);
     list.show();
