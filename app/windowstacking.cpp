@@ -1,5 +1,6 @@
 #include "app/windowstacking.h"
 
+#include <QRect>
 #include <QWidget>
 #include <QWindow>
 
@@ -12,7 +13,13 @@ void keepAbove(QWidget* window, bool on)
         return;
     QWindow* native = window->windowHandle();
     if (!native || !native->handle()) {
-        window->setWindowFlags(flags); // no native window yet: it is made with the flag
+        // No native window yet: it is made with the flag. setWindowFlags moves the window to
+        // where it was, which would then count as the frame's place, not the window's.
+        const QRect geometry = window->geometry();
+        const bool placed = window->testAttribute(Qt::WA_Moved);
+        window->setWindowFlags(flags);
+        if (placed)
+            window->setGeometry(geometry);
         return;
     }
     window->overrideWindowFlags(flags);

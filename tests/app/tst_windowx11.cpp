@@ -149,6 +149,7 @@ private slots:
     void heldKeyActsOnce_data();
     void heldKeyActsOnce();
     void alwaysOnTopKeepsTheWindow();
+    void keptAboveFromTheStartKeepsItsPlace();
     void splashCountRestartsWhenAnotherWindowIsActivated();
     void dragOnTheFrameIsTheUsers();
 
@@ -271,6 +272,20 @@ void WindowX11Test::alwaysOnTopKeepsTheWindow()
     QCOMPARE(hidden, 0);
     QVERIFY(window.isActiveWindow());
     QVERIFY(box->hasFocus());
+}
+
+// Made topmost before it was first shown, the window came up shifted by its frame: a kept
+// placement crept down and right by the title bar at every start.
+void WindowX11Test::keptAboveFromTheStartKeepsItsPlace()
+{
+    needWindowManager();
+    QWidget window;
+    window.setGeometry(120, 140, 300, 200);
+    WindowStacking::keepAbove(&window, true);
+    activate(&window);
+    QTRY_VERIFY(X11Desktop::isKeptAbove(&window));
+    QTRY_VERIFY(window.frameGeometry().top() < window.geometry().top());
+    QCOMPARE(window.geometry(), QRect(120, 140, 300, 200));
 }
 
 // The splash never has the focus, so it never lost it: clicking elsewhere did not restart
