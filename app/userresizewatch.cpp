@@ -35,7 +35,8 @@ bool UserResizeWatch::eventFilter(QObject* watched, QEvent* event)
         if (!resize->oldSize().isValid())
             return false;
         beginOrExtend(resize->oldSize().height());
-        if (m_ownResizes > 0)
+        // The window manager's new size may come well after its state, under load.
+        if (m_ownResizes > 0 || (m_sinceStateChange.isValid() && m_sinceStateChange.elapsed() < stateGraceMs))
             m_excluded = true;
         else if (m_buttonHeld())
             m_dragged = true;
@@ -46,6 +47,7 @@ bool UserResizeWatch::eventFilter(QObject* watched, QEvent* event)
             // Maximising and restoring may reach the window before or after their new size.
             beginOrExtend(m_window->height());
             m_excluded = true;
+            m_sinceStateChange.start();
         }
     }
     return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <functional>
@@ -20,6 +21,8 @@ class UserResizeWatch : public QObject
     Q_OBJECT
 public:
     static constexpr int settleMs = 300;
+    // Size changes this soon after a change of the window state belong to it.
+    static constexpr int stateGraceMs = 1000;
 
     explicit UserResizeWatch(QWidget* window);
 
@@ -58,6 +61,7 @@ private:
     std::function<bool()> m_buttonHeld;
     bool m_enabled = false;
     int m_ownResizes = 0;
+    QElapsedTimer m_sinceStateChange;
     int m_heightBefore = -1;
     bool m_dragged = false;  // a button was held at some size change of the burst
     bool m_excluded = false; // the window state changed, or the program resized

@@ -39,8 +39,9 @@ void WindowPlacement::restore(const QSize& defaultSize, int defaultPaneWidth)
     else
         m_window->resize(defaultSize);
     m_normal = m_previousNormal = m_window->geometry();
-    if (Settings::Read(Setting::WindowMaximized) == 1)
-        m_window->setWindowState(m_window->windowState() | Qt::WindowMaximized);
+    // Asked for once the window is on screen: set before, the X11 window manager did not
+    // see it on a window that the entry view had already made native.
+    m_maximizeOnShow = Settings::Read(Setting::WindowMaximized) == 1;
     const int paneWidth = Settings::Read(Setting::PaneWidth);
     m_window->resizeDocks({m_pane}, {paneWidth > 0 ? paneWidth : defaultPaneWidth}, Qt::Horizontal);
     m_restored = true;
@@ -63,6 +64,15 @@ bool WindowPlacement::eventFilter(QObject* watched, QEvent* event)
     if (watched != m_window || !m_restored)
         return false;
     switch (event->type()) {
+    case QEvent::Show:
+        if (m_maximizeOnShow) {
+            m_maximizeOnShow = false;
+            QMetaObject::invokeMethod(
+                m_window,
+                [window = m_window] { window->setWindowState(window->windowState() | Qt::WindowMaximized); },
+                Qt::QueuedConnection);
+        }
+        break;
     case QEvent::Move:
     case QEvent::Resize:
         if (!(m_window->windowState() & notNormal) && m_window->geometry() != m_normal) {

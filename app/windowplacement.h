@@ -34,4 +34,5 @@ private:
     // The one before: a maximising window manager may send the new size before the state.
     QRect m_previousNormal;
     bool m_restored = false;
+    bool m_maximizeOnShow = false;
 };
