@@ -487,7 +487,7 @@ void TestMainFrame::placementComesBack()
     auto* pane = m_frame->findChild<QDockWidget*>();
     QVERIFY(pane);
     QTRY_COMPARE(pane->width(), expectedPane);
-    QCOMPARE(m_frame->isMaximized(), maximised == 1);
+    QTRY_COMPARE(m_frame->isMaximized(), maximised == 1); // maximised once on screen
     if (maximised == 1) {
         QCOMPARE(m_frame->placement()->normalGeometry(), expected);
         return;
