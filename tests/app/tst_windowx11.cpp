@@ -174,10 +174,11 @@ void WindowX11Test::needWindowManager()
 
 void WindowX11Test::activate(QWidget* window)
 {
+    // A loaded machine's X server and window manager take their time over the first window.
     window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QVERIFY(QTest::qWaitForWindowExposed(window, 30000));
     window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window));
+    QVERIFY(QTest::qWaitForWindowActive(window, 30000));
 }
 
 void WindowX11Test::heldKeyActsOnce_data()
@@ -210,7 +211,7 @@ void WindowX11Test::heldKeyActsOnce()
     activate(&window);
     QWidget* target = list ? static_cast<QWidget*>(hits) : box;
     target->setFocus();
-    QTRY_VERIFY(target->hasFocus());
+    QTRY_VERIFY_WITH_TIMEOUT(target->hasFocus(), 20000);
     if (list)
         hits->SelectHit(0);
     KeyCounter keys;
@@ -297,7 +298,7 @@ void WindowX11Test::splashCountRestartsWhenAnotherWindowIsActivated()
     CSplashScreenEx splash(0, CSplashScreenEx::Centre);
     QVERIFY(splash.loadPicture());
     splash.showSplash();
-    QVERIFY(QTest::qWaitForWindowExposed(&splash));
+    QVERIFY(QTest::qWaitForWindowExposed(&splash, 30000));
     QVERIFY(!splash.hideTimer()->isActive());
 
     // The program's own window coming up is no click elsewhere.
