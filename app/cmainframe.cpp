@@ -18,6 +18,10 @@
 #include "core/settings.h"
 #include "app/splashscreenex.h"
 #include "ui/search/vnosnooknoiztocnica.h"
+#include "app/userresizewatch.h"
+#include "app/windowplacement.h"
+#include "app/quitsignals.h"
+#include "app/windowstacking.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -34,8 +38,6 @@
 #include <climits>
 
 namespace {
-// How long the window must keep its size before a resize counts as finished.
-constexpr int resizeSettleMs = 300;
 
 // The plain sentence for a transfer that did not get an answer of the service; empty when it
 // did (a missing icon is an answer too).
@@ -92,14 +94,16 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     m_alwaysOnTop = Settings::Read(Setting::AlwaysOnTop);
     m_checkClipboard = Settings::Read(Setting::CheckClipboard);
 
-    m_resizeSettle.setSingleShot(true);
-    m_resizeSettle.setInterval(resizeSettleMs);
-    connect(&m_resizeSettle, &QTimer::timeout, this, &CMainFrame::onResizeSettled);
+    m_resizeWatch = new UserResizeWatch(this);
+    connect(m_resizeWatch, &UserResizeWatch::userResizeFinished, this, &CMainFrame::onUserResized);
 }
 
 CMainFrame::~CMainFrame()
 {
     qApp->removeEventFilter(this);
+    // Also when the program is ended by a signal, which closes no window.
+    if (m_placement)
+        m_placement->save();
 }
 
 QString CMainFrame::HelpUrl()
@@ -126,14 +130,13 @@ int CMainFrame::Create()
     if (m_display.startPageUrl.isEmpty())
         m_display.displayMode = ModeNormal;
     if (!ShowStartupMessages(m_api.m_message, this))
-        return 1; // an upgrade taken or required
+        return QuitSignals::received() ? QuitSignals::exitCode() : 1; // an upgrade taken or required
 
     QFile::remove(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tempFile")));
 
     setWindowTitle(QStringLiteral("Verbolix"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/verbolix.svg")));
     setMinimumSize(500, 300);
-    resize(1000, 680);
     setContextMenuPolicy(Qt::NoContextMenu);
 
     // The entry view fills the client area under the caption bar.
@@ -163,7 +166,8 @@ int CMainFrame::Create()
     m_searchPane = new IskalnoOknoInSeznam(m_navigationPane);
     m_navigationPane->addPage(m_searchPane, QStringLiteral("Seznam"));
     addDockWidget(Qt::LeftDockWidgetArea, m_navigationPane);
-    resizeDocks({m_navigationPane}, {250}, Qt::Horizontal);
+    m_placement = new WindowPlacement(this, m_navigationPane);
+    m_placement->restore(QSize(1000, 680), 250);
 
     m_captionBar = new MyCMFCCaptionBar(client);
     clientLayout->addWidget(m_captionBar);
@@ -206,6 +210,7 @@ int CMainFrame::Create()
     headwordBox()->setFocus(Qt::OtherFocusReason);
     setNotifier(new DesktopNotifier(this));
     m_created = true;
+    m_resizeWatch->setEnabled(true);
     if (!m_pendingLookUp.isEmpty()) {
         const QString word = std::exchange(m_pendingLookUp, {});
         QTimer::singleShot(0, this, [this, word] { SearchOutsideWord(word); });
@@ -269,8 +274,7 @@ void CMainFrame::ShowEntryForHit(int row)
         GetDictionaryIcon(m_ikone, d);
     m_view->ShowEntry(html);
     if (m_display.displayMode == ModeNormal)
-        showCaption(m_api.GetDictionaryName(d) + QStringLiteral(" - ") + m_api.GetDictionaryAuthor(d),
-                    QStringLiteral("Slovar tooltip"));
+        showCaption(m_api.GetDictionaryName(d) + QStringLiteral(" - ") + m_api.GetDictionaryAuthor(d), {});
 }
 
 QString CMainFrame::GetHitHeadword(int row)
@@ -558,12 +562,8 @@ void CMainFrame::ShowNewSearchResult(int count)
 
 void CMainFrame::applyAlwaysOnTop(bool on)
 {
-    if (bool(windowFlags() & Qt::WindowStaysOnTopHint) == on)
-        return;
-    const bool wasVisible = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, on);
-    if (wasVisible)
-        show();
+    // The same window, its focus and caret kept: only the stacking band changes.
+    WindowStacking::keepAbove(this, on);
 }
 
 void CMainFrame::ToggleAlwaysOnTop()
@@ -627,7 +627,8 @@ bool CMainFrame::handleKey(QKeyEvent* event, bool press)
         return false;
     if (ctrl && key == Qt::Key_O)
         return true;
-    if (ctrl && key >= Qt::Key_1 && key <= Qt::Key_9) {
+    // The digits of the main row only; the keypad's are no filter keys.
+    if (ctrl && key >= Qt::Key_1 && key <= Qt::Key_9 && !(mods & Qt::KeypadModifier)) {
         ChooseFilterByKey(key);
         return true;
     }
@@ -668,18 +669,22 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void CMainFrame::resizeEvent(QResizeEvent* event)
+void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    QMainWindow::resizeEvent(event);
-    if (!m_created || !event->oldSize().isValid())
-        return;
-    if (!m_resizeSettle.isActive())
-        m_heightBeforeResize = event->oldSize().height();
-    m_resizeSettle.start();
+    if (m_placement)
+        m_placement->save();
+    QMainWindow::closeEvent(event);
 }
 
-void CMainFrame::onResizeSettled()
+bool CMainFrame::resizePending() const
 {
-    if (height() != m_heightBeforeResize && m_display.displayMode == ModeNormal)
+    return m_resizeWatch->pending();
+}
+
+// Only the user's own resize searches again; maximising, restoring, a tiling window manager
+// and the program's own resizing keep the user's row and entry.
+void CMainFrame::onUserResized(int heightBefore)
+{
+    if (height() != heightBefore && m_display.displayMode == ModeNormal)
         RunSearch(GetQueryText());
 }

@@ -21,7 +21,9 @@ class CQuorbelView;
 class IskalnoOknoInSeznam;
 class MyCMFCCaptionBar;
 class MyToolbar;
+class UserResizeWatch;
 class VnosnoOknoIztocnica;
+class WindowPlacement;
 
 // The program's one window. It owns the service client and everything that lives as long as
 // the process, runs the start-up dialogue with the service, and joins the search pane, the
@@ -97,7 +99,9 @@ public:
     // What the caption bar says about the service: empty while the last request was answered.
     QString serviceNotice() const;
     // A resize burst has not settled yet.
-    bool resizePending() const { return m_resizeSettle.isActive(); }
+    bool resizePending() const;
+    UserResizeWatch* resizeWatch() const { return m_resizeWatch; }
+    WindowPlacement* placement() const { return m_placement; }
 
     MyToolbar* toolbar() const { return m_toolbar; }
     MyCMFCCaptionBar* captionBar() const { return m_captionBar; }
@@ -111,14 +115,14 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     bool handleKey(QKeyEvent* event, bool press);
     void moveFocusWithTab();
     void applyAlwaysOnTop(bool on);
     void onFilterChosen(int position);
-    void onResizeSettled();
+    void onUserResized(int heightBefore);
     void showCaption(const QString& text, const QString& tooltip);
     // After requests were made: says in the caption bar when the last one found no service,
     // and takes that back once one is answered.
@@ -146,8 +150,8 @@ private:
     // The query of the last search: rows, icons, entries and further pages all belong to it,
     // whatever has been typed into the box since.
     QString m_lastQuery;
-    QTimer m_resizeSettle;
-    int m_heightBeforeResize = -1;
+    UserResizeWatch* m_resizeWatch = nullptr;
+    WindowPlacement* m_placement = nullptr;
     bool m_created = false;
     // Transfers already judged by updateServiceNotice.
     quint64 m_transfersSeen = 0;

@@ -2,25 +2,15 @@
 
 #include "app/cmainframe.h"
 #include "app/qttranslations.h"
+#include "app/quitsignals.h"
 #include "app/singleinstance.h"
+#include "app/x11desktop.h"
 #include "ui/search/entryschemehandler.h"
 
+#include <QDialog>
 #include <QIcon>
 #include <QLocale>
-#include <QSocketNotifier>
-#include <csignal>
-#include <sys/socket.h>
 #include <unistd.h>
-
-namespace {
-int quitPipe[2] = {-1, -1};
-
-void onQuitSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(quitPipe[0], &byte, 1);
-}
-} // namespace
 
 CQuorbelApp::CQuorbelApp(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -34,18 +24,19 @@ CQuorbelApp::CQuorbelApp(int& argc, char** argv) : QApplication(argc, argv)
     QLocale::setDefault(QLocale(QLocale::Slovenian, QLocale::Slovenia));
     installTranslator(new QtTranslations(this));
 
-    // Ended by a signal, the program still ends through the event loop, so that the main
-    // window and its temporary files go properly.
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, quitPipe) == 0) {
-        auto* notifier = new QSocketNotifier(quitPipe[1], QSocketNotifier::Read, this);
-        connect(notifier, &QSocketNotifier::activated, this, [] {
-            char byte;
-            [[maybe_unused]] const auto got = ::read(quitPipe[1], &byte, 1);
-            QCoreApplication::quit();
-        });
-        for (const int signal : {SIGTERM, SIGINT, SIGHUP})
-            std::signal(signal, onQuitSignal);
-    }
+    connect(new QuitSignals(this), &QuitSignals::quitRequested, this, [] {
+        // Before the main loop runs, quit() does nothing: a start-up dialog is ended here, and
+        // start-up then stops on QuitSignals::received().
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        for (QWidget* window : windows) {
+            auto* dialog = qobject_cast<QDialog*>(window);
+            if (dialog && dialog->isVisible() && dialog->isModal())
+                dialog->done(QDialog::Rejected);
+        }
+        QCoreApplication::quit();
+    });
+    // A held Enter or Down then reaches the widgets as presses and one real release.
+    X11Desktop::enableDetectableAutoRepeat();
 }
 
 void CQuorbelApp::HandleLaunchRequest(const LaunchRequest& request)
@@ -74,6 +65,8 @@ int CQuorbelApp::InitInstance(const LaunchRequest& request)
     const int result = m_frame->Create();
     if (result != 0)
         return result;
+    if (QuitSignals::received()) // while start-up blocked on the service
+        return QuitSignals::exitCode();
     m_frame->show();
     return 0;
 }

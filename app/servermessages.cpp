@@ -1,6 +1,7 @@
 #include "app/servermessages.h"
 
 #include "app/messagedialog.h"
+#include "app/quitsignals.h"
 
 #include <QDesktopServices>
 #include <QUrl>
@@ -66,9 +67,10 @@ bool ShowStartupMessages(const CMessage& message, QWidget* parent)
             QDesktopServices::openUrl(QUrl(message.upgradeUrl.trimmed(), QUrl::StrictMode));
         return false;
     }
-    if (isRequired(message))
+    // A termination signal ends a dialog's loop without an answer: start-up ends too.
+    if (isRequired(message) || QuitSignals::received())
         return false;
     if (!message.newsTitle.isEmpty())
         ShowNews(message, parent);
-    return true;
+    return !QuitSignals::received();
 }

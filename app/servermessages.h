@@ -27,5 +27,6 @@ bool IsOpenableUpgradeUrl(const QString& upgradeUrl);
 
 // What the main frame does with the messages before it builds its content: the upgrade
 // notice when there is one (taking it opens upgradeUrl), the end of start-up for a taken or
-// required upgrade, then the news. False means the program ends with exit code 1.
+// required upgrade, then the news. False means the program ends: with exit code 1, or the
+// signal's (QuitSignals) when a termination signal came while a notice was open.
 bool ShowStartupMessages(const CMessage& message, QWidget* parent);

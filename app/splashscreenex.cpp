@@ -1,5 +1,7 @@
 #include "app/splashscreenex.h"
 
+#include "app/activewindowwatch.h"
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -22,6 +24,10 @@ CSplashScreenEx::CSplashScreenEx(int timeoutMs, quint32 style)
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &CSplashScreenEx::startHiding);
+    // The splash never takes the focus, so it never loses it either; what counts is the user
+    // making another window active, which only the window manager knows of.
+    connect(new ActiveWindowWatch(this), &ActiveWindowWatch::otherWindowActivated, this,
+            &CSplashScreenEx::restartOnFocusLoss);
 }
 
 CSplashScreenEx::~CSplashScreenEx() = default;

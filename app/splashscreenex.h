@@ -9,9 +9,10 @@ class QPropertyAnimation;
 
 // The picture shown while the main window is being built: borderless, above all other
 // windows, centred on the primary screen. It fades in, and two seconds after it was shown
-// or last lost the focus, whichever is later, it fades out and deletes itself. Showing it
-// never waits: the count only runs while events are handled, so a start-up that blocks
-// keeps it on screen, and it goes as soon as the event loop runs again after the count.
+// or last lost the focus (on X11: another program's window was made active), whichever is
+// later, it fades out and deletes itself. Showing it never waits: the count only runs while
+// events are handled, so a start-up that blocks keeps it on screen, and it goes as soon as
+// the event loop runs again after the count.
 class CSplashScreenEx : public QWidget
 {
     Q_OBJECT

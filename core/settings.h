@@ -23,6 +23,15 @@ inline constexpr IntSetting DialogY{"DialogY", 0};
 inline constexpr IntSetting DialogW{"DialogW", 0};
 inline constexpr IntSetting DialogH{"DialogH", 0};
 inline constexpr IntSetting DialogMinMax{"DialogMinMax", 0};
+// The main window's placement as the user left it: its normal (not maximised) frame in
+// screen pixels, whether it was maximised, and the width of the left pane. A width or
+// height of 0 means none was kept.
+inline constexpr IntSetting WindowX{"WindowX", 0};
+inline constexpr IntSetting WindowY{"WindowY", 0};
+inline constexpr IntSetting WindowWidth{"WindowWidth", 0};
+inline constexpr IntSetting WindowHeight{"WindowHeight", 0};
+inline constexpr IntSetting WindowMaximized{"WindowMaximized", 0};
+inline constexpr IntSetting PaneWidth{"PaneWidth", 0};
 } // namespace Setting
 
 namespace Settings {

@@ -6,6 +6,8 @@
 #include "ui/search/iskalnooknoinseznam.h"
 #include "app/mycmfccaptionbar.h"
 #include "app/mytoolbar.h"
+#include "app/userresizewatch.h"
+#include "app/windowplacement.h"
 #include "tests/support/scripteddictionaryservice.h"
 #include "tests/support/scriptedresults.h"
 #include "tests/support/scriptedserver.h"
@@ -17,6 +19,7 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QFile>
 #include <QImage>
 #include <QSignalSpy>
@@ -24,6 +27,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <memory>
+#include <optional>
 
 namespace {
 const QString searchPath = QStringLiteral("/1.0/search");
@@ -56,6 +60,12 @@ private slots:
     void alwaysOnTop();
     void heightChangeSearchesAgain_data();
     void heightChangeSearchesAgain();
+    void placementComesBack_data();
+    void placementComesBack();
+    void placementIsKept();
+    void typingInTheListAsksNothing();
+    void bestRowIsAtTheTopAfterStart();
+    void startPageLeavesRowZeroUnselected();
     void stylesheetFileGoesWithTheProgram();
     void startPageUntilTheUserActs();
     void copyTakesTheEntrySelection();
@@ -192,7 +202,9 @@ void TestMainFrame::enterShowsTheResult()
     const int dictionary = ScriptedResults::dictionaryIdOf(selectedRow);
     QCOMPARE(m_frame->captionBar()->text(),
              dictionary == 70 ? QStringLiteral("Slovar A - Avtor B") : QStringLiteral("Slovar C - Avtor D"));
-    QCOMPARE(m_frame->captionBar()->buttonToolTip(), QStringLiteral("Slovar tooltip"));
+    // The placeholder "Slovar tooltip" showed over the dictionary's name: the bar has no button.
+    QCOMPARE(m_frame->captionBar()->buttonToolTip(), QString());
+    QCOMPARE(m_frame->captionBar()->toolTip(), QString());
     QCOMPARE(m_frame->headwordBox()->selectedText(), QStringLiteral("miza"));
 }
 
@@ -298,15 +310,20 @@ void TestMainFrame::filterChosenInCombo()
 void TestMainFrame::ctrlDigitChoosesFilter_data()
 {
     QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
     QTest::addColumn<int>("position"); // -1: nothing happens
-    QTest::newRow("Ctrl+1: all dictionaries") << int(Qt::Key_1) << 0;
-    QTest::newRow("Ctrl+3: preset filter") << int(Qt::Key_3) << 2;
-    QTest::newRow("Ctrl+5 with three filters") << int(Qt::Key_5) << -1;
+    const int ctrl = Qt::ControlModifier;
+    QTest::newRow("Ctrl+1: all dictionaries") << int(Qt::Key_1) << ctrl << 0;
+    QTest::newRow("Ctrl+3: preset filter") << int(Qt::Key_3) << ctrl << 2;
+    QTest::newRow("Ctrl+5 with three filters") << int(Qt::Key_5) << ctrl << -1;
+    // The keypad's digits switched filters too.
+    QTest::newRow("Ctrl+keypad 3 is no filter key") << int(Qt::Key_3) << int(ctrl | Qt::KeypadModifier) << -1;
 }
 
 void TestMainFrame::ctrlDigitChoosesFilter()
 {
     QFETCH(int, key);
+    QFETCH(int, modifiers);
     QFETCH(int, position);
     start();
     QCOMPARE(m_frame->toolbar()->filterCombo()->count(), 3);
@@ -315,7 +332,7 @@ void TestMainFrame::ctrlDigitChoosesFilter()
     m_server->clearRequests();
     search(QString());
     m_server->clearRequests();
-    QTest::keyClick(m_frame->headwordBox(), Qt::Key(key), Qt::ControlModifier);
+    QTest::keyClick(m_frame->headwordBox(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     if (position < 0) {
         QVERIFY(searches().isEmpty());
         QCOMPARE(Settings::Read(Setting::TrenutniFilter), 7);
@@ -367,11 +384,22 @@ void TestMainFrame::alwaysOnTop()
     QAction* button = m_frame->toolbar()->alwaysOnTopAction();
     QCOMPARE(bool(m_frame->windowFlags() & Qt::WindowStaysOnTopHint), onTopAtStart);
     QCOMPARE(button->isChecked(), onTopAtStart);
+    m_frame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_frame.get()));
+    m_frame->headwordBox()->setFocus();
+    QTRY_VERIFY(m_frame->headwordBox()->hasFocus());
+    const QWindow* window = m_frame->windowHandle();
+    const WId id = m_frame->winId();
     button->trigger();
     QCOMPARE(Settings::Read(Setting::AlwaysOnTop), written);
     QCOMPARE(bool(m_frame->windowFlags() & Qt::WindowStaysOnTopHint), onTopAfter);
+    QCOMPARE(bool(window->flags() & Qt::WindowStaysOnTopHint), onTopAfter);
     QCOMPARE(button->isChecked(), written == 1);
     QVERIFY(m_frame->isVisible());
+    // Only the stacking band changes: the native window was made anew and the box lost its focus.
+    QCOMPARE(m_frame->windowHandle(), window);
+    QCOMPARE(m_frame->winId(), id);
+    QVERIFY(m_frame->headwordBox()->hasFocus());
 }
 
 void TestMainFrame::heightChangeSearchesAgain_data()
@@ -379,11 +407,18 @@ void TestMainFrame::heightChangeSearchesAgain_data()
     QTest::addColumn<int>("dw");
     QTest::addColumn<int>("dh");
     QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("how"); // drag: a button held on the frame; program; maximise
     QTest::addColumn<bool>("searched");
-    QTest::newRow("taller") << 0 << 120 << int(ModeNormal) << true;
-    QTest::newRow("lower and wider") << 50 << -80 << int(ModeNormal) << true;
-    QTest::newRow("only wider") << 150 << 0 << int(ModeNormal) << false;
-    QTest::newRow("taller on the start page") << 0 << 120 << int(ModeStartPage) << false;
+    const QString drag = QStringLiteral("drag");
+    QTest::newRow("dragged taller") << 0 << 120 << int(ModeNormal) << drag << true;
+    QTest::newRow("dragged lower and wider") << 50 << -80 << int(ModeNormal) << drag << true;
+    QTest::newRow("dragged only wider") << 150 << 0 << int(ModeNormal) << drag << false;
+    QTest::newRow("dragged taller on the start page") << 0 << 120 << int(ModeStartPage) << drag << false;
+    // Every height change searched again and lost the user's row and entry.
+    QTest::newRow("taller, no button held (tiling)") << 0 << 120 << int(ModeNormal) << QString() << false;
+    QTest::newRow("taller by the program") << 0 << 120 << int(ModeNormal) << QStringLiteral("program") << false;
+    QTest::newRow("maximised by a double click") << 0 << 0 << int(ModeNormal) << QStringLiteral("maximise")
+                                                 << false;
 }
 
 void TestMainFrame::heightChangeSearchesAgain()
@@ -391,6 +426,7 @@ void TestMainFrame::heightChangeSearchesAgain()
     QFETCH(int, dw);
     QFETCH(int, dh);
     QFETCH(int, mode);
+    QFETCH(QString, how);
     QFETCH(bool, searched);
     start();
     m_frame->resize(800, 500);
@@ -398,15 +434,141 @@ void TestMainFrame::heightChangeSearchesAgain()
     search(QStringLiteral("miza"));
     m_frame->display().displayMode = mode;
     m_server->clearRequests();
-    // A burst of sizes ends where it ends; only the end counts.
-    m_frame->resize(800 + dw / 2, 500 + 40);
-    m_frame->resize(800 + dw, 500 + dh);
+    const bool held = how == u"drag" || how == u"maximise";
+    m_frame->resizeWatch()->setButtonProbe([held] { return held; });
+    if (how == u"maximise") {
+        m_frame->setWindowState(Qt::WindowMaximized);
+    } else {
+        std::optional<UserResizeWatch::OwnResize> own;
+        if (how == u"program")
+            own.emplace(*m_frame->resizeWatch());
+        // A burst of sizes ends where it ends; only the end counts.
+        m_frame->resize(800 + dw / 2, 500 + 40);
+        m_frame->resize(800 + dw, 500 + dh);
+    }
     QVERIFY(m_frame->resizePending());
     QTRY_VERIFY(!m_frame->resizePending());
     QCoreApplication::processEvents();
     QCOMPARE(searches().size(), searched ? 1 : 0);
     if (searched)
         QVERIFY(searches().at(0).contains(QStringLiteral("query=miza")));
+}
+
+void TestMainFrame::placementComesBack_data()
+{
+    QTest::addColumn<QRect>("stored"); // empty: nothing stored
+    QTest::addColumn<int>("maximised");
+    QTest::addColumn<int>("paneWidth");
+    QTest::addColumn<QRect>("expected"); // empty: the default size, placed by the window manager
+    QTest::addColumn<int>("expectedPane");
+    QTest::newRow("first start: default size") << QRect() << 0 << 0 << QRect() << 250;
+    QTest::newRow("as the user left it") << QRect(40, 30, 700, 450) << 0 << 310 << QRect(40, 30, 700, 450) << 310;
+    QTest::newRow("off every screen: default") << QRect(5000, 4000, 700, 450) << 0 << 0 << QRect() << 250;
+    QTest::newRow("title bar above the screen: default") << QRect(40, -600, 700, 450) << 0 << 0 << QRect() << 250;
+    QTest::newRow("maximised") << QRect(40, 30, 700, 450) << 1 << 280 << QRect(40, 30, 700, 450) << 280;
+}
+
+void TestMainFrame::placementComesBack()
+{
+    QFETCH(QRect, stored);
+    QFETCH(int, maximised);
+    QFETCH(int, paneWidth);
+    QFETCH(QRect, expected);
+    QFETCH(int, expectedPane);
+    if (!stored.isEmpty()) {
+        Settings::Write(Setting::WindowX, stored.x());
+        Settings::Write(Setting::WindowY, stored.y());
+        Settings::Write(Setting::WindowWidth, stored.width());
+        Settings::Write(Setting::WindowHeight, stored.height());
+    }
+    Settings::Write(Setting::WindowMaximized, maximised);
+    Settings::Write(Setting::PaneWidth, paneWidth);
+    start();
+    auto* pane = m_frame->findChild<QDockWidget*>();
+    QVERIFY(pane);
+    QTRY_COMPARE(pane->width(), expectedPane);
+    QTRY_COMPARE(m_frame->isMaximized(), maximised == 1); // maximised once on screen
+    if (maximised == 1) {
+        QCOMPARE(m_frame->placement()->normalGeometry(), expected);
+        return;
+    }
+    if (expected.isEmpty())
+        QCOMPARE(m_frame->size(), QSize(1000, 680));
+    else
+        QCOMPARE(m_frame->geometry(), expected);
+}
+
+// The window came back at the default size and place at every start.
+void TestMainFrame::placementIsKept()
+{
+    start();
+    m_frame->setGeometry(60, 50, 720, 480);
+    auto* pane = m_frame->findChild<QDockWidget*>();
+    m_frame->resizeDocks({pane}, {300}, Qt::Horizontal);
+    QTRY_COMPARE(pane->width(), 300);
+    m_frame->close();
+    m_frame.reset();
+    QCOMPARE(Settings::Read(Setting::WindowX), 60);
+    QCOMPARE(Settings::Read(Setting::WindowY), 50);
+    QCOMPARE(Settings::Read(Setting::WindowWidth), 720);
+    QCOMPARE(Settings::Read(Setting::WindowHeight), 480);
+    QCOMPARE(Settings::Read(Setting::WindowMaximized), 0);
+    QCOMPARE(Settings::Read(Setting::PaneWidth), 300);
+
+    // Maximised: the normal geometry is kept beside the state.
+    start();
+    QCOMPARE(m_frame->geometry(), QRect(60, 50, 720, 480));
+    m_frame->setWindowState(Qt::WindowMaximized);
+    QTRY_VERIFY(m_frame->isMaximized());
+    m_frame.reset();
+    QCOMPARE(Settings::Read(Setting::WindowMaximized), 1);
+    QCOMPARE(Settings::Read(Setting::WindowWidth), 720);
+    QCOMPARE(Settings::Read(Setting::WindowX), 60);
+}
+
+// Qt's type-ahead walked the rows through the model and paged hits in from the service: one
+// letter on a million hits made thousands of requests.
+void TestMainFrame::typingInTheListAsksNothing()
+{
+    start();
+    m_service->total = 1'000'249;
+    search(QStringLiteral("miza"));
+    m_frame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_frame.get()));
+    CInfiniteListView* list = m_frame->hitList();
+    list->setFocus();
+    QTRY_VERIFY(list->hasFocus());
+    QCoreApplication::processEvents();
+    m_server->clearRequests();
+    QTest::keyClick(list, Qt::Key_K);
+    QCoreApplication::processEvents();
+    QCOMPARE(m_server->requests(), QStringList());
+    // The letter starts a new word in the box instead.
+    QVERIFY(m_frame->headwordBox()->hasFocus());
+    QCOMPARE(m_frame->headwordBox()->text(), QStringLiteral("k"));
+}
+
+// After Enter the best row is at the top of the list; at start it was only selected.
+void TestMainFrame::bestRowIsAtTheTopAfterStart()
+{
+    m_service->total = 5000;
+    start();
+    QCOMPARE(m_frame->hitList()->selectionMark(), 37);
+    QTRY_COMPARE(m_frame->hitList()->topRow(), 37);
+}
+
+void TestMainFrame::startPageLeavesRowZeroUnselected()
+{
+    m_server->setAnswer(QStringLiteral("/welcome"), "<html><body><p>Dobrodošli</p></body></html>", 200,
+                        "text/html; charset=utf-8");
+    m_server->setAnswer(QStringLiteral("/1.0/messages"), "<messages><welcome>" +
+                                                             m_server->baseUrl().toUtf8() +
+                                                             "/welcome</welcome></messages>");
+    m_service->relativeIndex = -1; // the headword is not found: row 0 is chosen
+    start();
+    QCOMPARE(m_frame->displayMode(), int(ModeStartPage));
+    QCOMPARE(m_frame->hitList()->selectionMark(), 0);
+    QVERIFY(!m_frame->hitList()->selectionModel()->isRowSelected(0, {}));
 }
 
 void TestMainFrame::stylesheetFileGoesWithTheProgram()

@@ -3,7 +3,10 @@
 #include "ui/search/hitdelegate.h"
 #include "ui/search/hitlistmodel.h"
 #include "ui/search/hitsource.h"
+#include "ui/search/iskalnooknoinseznam.h"
+#include "ui/search/vnosnooknoiztocnica.h"
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QSignalSpy>
 #include <QTest>
@@ -40,6 +43,12 @@ private slots:
     void selectHitScrollsRowToTop_data();
     void selectHitScrollsRowToTop();
     void heldScrollKeyShowsOneEntryOnRelease();
+    void repeatsAsPlainPressesShowOneEntry();
+    void typedKeyIsNoSearch_data();
+    void typedKeyIsNoSearch();
+    void typingInTheListStartsAWordInTheBox();
+    void selectedBeforeShownIsAtTheTop();
+    void startingSelectHitLeavesRowZeroUnselected();
     void immediateSelectionShowsEntry_data();
     void immediateSelectionShowsEntry();
     void startingModeShowsNothing();
@@ -153,6 +162,119 @@ void TestHitList::heldScrollKeyShowsOneEntryOnRelease()
     QCoreApplication::sendEvent(m_list, &release);
     QCOMPARE(entries.size(), 1);
     QCOMPARE(entries.at(0).at(0).toInt(), 16);
+}
+
+// Under the X server's detectable auto-repeat a held key arrives as presses alone, none of them
+// marked as a repeat, and one release. Counting presses left the list thinking a key was still
+// held, and no later selection showed its entry.
+void TestHitList::repeatsAsPlainPressesShowOneEntry()
+{
+    m_list->SetHitCount(1000);
+    m_list->SelectHit(10);
+    m_list->setFocus();
+    QSignalSpy entries(m_list, &CInfiniteListView::entryRequested);
+    for (int i = 0; i < 6; ++i) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_list, &press);
+    }
+    QCOMPARE(entries.size(), 0);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_list, &release);
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.at(0).at(0).toInt(), 16);
+
+    const QRect rect = m_list->visualRect(m_list->hitModel()->index(m_list->topRow() + 2, 0));
+    QTest::mouseClick(m_list->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries.at(1).at(0).toInt(), m_list->topRow() + 2);
+}
+
+void TestHitList::typedKeyIsNoSearch_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("handedOn");
+    QTest::newRow("letter k") << int(Qt::Key_K) << QStringLiteral("k") << 0 << true;
+    QTest::newRow("capital Č") << 0x010c << QStringLiteral("Č") << int(Qt::ShiftModifier) << true;
+    QTest::newRow("keypad digit") << int(Qt::Key_5) << QStringLiteral("5") << int(Qt::KeypadModifier) << true;
+    QTest::newRow("space") << int(Qt::Key_Space) << QStringLiteral(" ") << 0 << false;
+    QTest::newRow("Ctrl+k") << int(Qt::Key_K) << QStringLiteral("k") << int(Qt::ControlModifier) << false;
+}
+
+// Qt's type-ahead walked every row through the model: on a million hits one letter paged
+// them all in from the service.
+void TestHitList::typedKeyIsNoSearch()
+{
+    QFETCH(int, key);
+    QFETCH(QString, text);
+    QFETCH(int, modifiers);
+    QFETCH(bool, handedOn);
+    m_list->SetHitCount(1'000'249);
+    m_list->SelectHit(0);
+    m_list->setFocus();
+    QTRY_VERIFY(!m_source->asked.empty());
+    QCoreApplication::processEvents();
+    m_source->asked.clear();
+    QSignalSpy typed(m_list, &CInfiniteListView::textTyped);
+    QSignalSpy entries(m_list, &CInfiniteListView::entryRequested);
+    QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), text);
+    QCoreApplication::sendEvent(m_list, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::KeyboardModifiers(modifiers), text);
+    QCoreApplication::sendEvent(m_list, &release);
+    QCoreApplication::processEvents();
+    const int visibleRows = m_list->viewport()->height() / m_list->hitDelegate()->rowHeight() + 2;
+    const int highest = m_source->asked.empty() ? -1 : *m_source->asked.rbegin();
+    QVERIFY2(highest <= visibleRows, qPrintable(QString::number(highest)));
+    QCOMPARE(m_list->selectionMark(), 0);
+    QCOMPARE(entries.size(), 0);
+    QCOMPARE(typed.size(), handedOn ? 1 : 0);
+    if (handedOn)
+        QCOMPARE(typed.at(0).at(0).toString(), text);
+}
+
+void TestHitList::typingInTheListStartsAWordInTheBox()
+{
+    IskalnoOknoInSeznam pane;
+    pane.resize(250, 400);
+    pane.show();
+    pane.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&pane));
+    pane.headwordBox()->setText(QStringLiteral("miza"));
+    pane.hitList()->SetHitCount(100);
+    pane.hitList()->setFocus();
+    QTRY_VERIFY(pane.hitList()->hasFocus());
+    QTest::keyClick(pane.hitList(), Qt::Key_S);
+    QVERIFY(pane.headwordBox()->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_T);
+    QCOMPARE(pane.headwordBox()->text(), QStringLiteral("st"));
+}
+
+// The first search runs before the window is shown: its row came up selected but not at the top.
+void TestHitList::selectedBeforeShownIsAtTheTop()
+{
+    CInfiniteListView list;
+    list.setHitSource(m_source);
+    list.setDisplayState(m_display);
+    list.SetHitCount(10'000);
+    list.resize(240, 0); // the pane lays the list out only once it has its own size
+    list.SelectHit(500);
+    list.resize(240, 400);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QTRY_COMPARE(list.topRow(), 500);
+    QCOMPARE(list.selectionMark(), 500);
+}
+
+void TestHitList::startingSelectHitLeavesRowZeroUnselected()
+{
+    m_display->displayMode = ModeStarting;
+    m_list->SetHitCount(100);
+    QSignalSpy entries(m_list, &CInfiniteListView::entryRequested);
+    m_list->SelectHit(0);
+    QVERIFY(!m_list->selectionModel()->isRowSelected(0, {}));
+    QCOMPARE(m_list->selectionMark(), 0);
+    QCOMPARE(entries.size(), 0);
 }
 
 void TestHitList::immediateSelectionShowsEntry_data()

@@ -45,6 +45,7 @@ int CInfiniteListView::maxRows() const
 
 void CInfiniteListView::SetHitCount(int count)
 {
+    m_pendingTopRow = -1;
     m_model->setHitCount(count, maxRows());
 }
 
@@ -72,6 +73,9 @@ void CInfiniteListView::SelectHit(int row)
     selectionModel()->clearSelection();
     if (index.isValid())
         selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    // While starting, row 0 is left unselected as by any other selection then.
+    if (m_display && m_display->displayMode == ModeStarting)
+        selectionModel()->select(m_model->index(0, 0), QItemSelectionModel::Deselect);
     m_selectingFromCode = false;
 
     if (m_display && m_display->displayMode != ModeStarting) {
@@ -79,7 +83,25 @@ void CInfiniteListView::SelectHit(int row)
         emit entryRequested(row);
     }
     if (index.isValid())
-        scrollTo(index, QAbstractItemView::PositionAtTop);
+        scrollToTop(row);
+}
+
+void CInfiniteListView::scrollToTop(int row)
+{
+    // The first search runs before the window is shown, when the list cannot scroll yet.
+    m_pendingTopRow = isVisible() && viewport()->height() > 0 ? -1 : row;
+    scrollTo(m_model->index(row, 0), QAbstractItemView::PositionAtTop);
+}
+
+void CInfiniteListView::updateGeometries()
+{
+    QListView::updateGeometries();
+    if (m_pendingTopRow >= 0 && isVisible() && viewport()->height() > 0)
+        scrollToTop(m_pendingTopRow);
+}
+
+void CInfiniteListView::keyboardSearch(const QString&)
+{
 }
 
 void CInfiniteListView::AddDictionaryIcon(const QImage& image)
@@ -95,15 +117,22 @@ bool CInfiniteListView::isScrollKey(int key)
 
 void CInfiniteListView::keyPressEvent(QKeyEvent* event)
 {
-    if (isScrollKey(event->key()) && !event->isAutoRepeat())
-        ++m_scrollKeysHeld;
+    const QString text = event->text();
+    const bool command = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (!command && !text.isEmpty() && text.at(0).isPrint() && !text.at(0).isSpace()) {
+        event->accept();
+        emit textTyped(text);
+        return;
+    }
+    if (isScrollKey(event->key()))
+        m_scrollKeysHeld.insert(event->key());
     QListView::keyPressEvent(event);
 }
 
 void CInfiniteListView::keyReleaseEvent(QKeyEvent* event)
 {
     if (isScrollKey(event->key()) && !event->isAutoRepeat()) {
-        m_scrollKeysHeld = qMax(0, m_scrollKeysHeld - 1);
+        m_scrollKeysHeld.remove(event->key());
         if (m_display)
             m_display->displayMode = ModeNormal;
         emit entryRequested(selectionMark());
@@ -114,7 +143,7 @@ void CInfiniteListView::keyReleaseEvent(QKeyEvent* event)
 void CInfiniteListView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {
     QListView::selectionChanged(selected, deselected);
-    if (m_selectingFromCode || selected.isEmpty() || m_scrollKeysHeld > 0)
+    if (m_selectingFromCode || selected.isEmpty() || !m_scrollKeysHeld.isEmpty())
         return;
     const int row = selected.indexes().constFirst().row();
     if (m_display && m_display->displayMode == ModeStarting) {
@@ -134,6 +163,7 @@ void CInfiniteListView::focusInEvent(QFocusEvent* event)
 
 void CInfiniteListView::focusOutEvent(QFocusEvent* event)
 {
+    m_scrollKeysHeld.clear(); // their releases go to whoever has the focus now
     QListView::focusOutEvent(event);
     viewport()->update();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QListView>
+#include <QSet>
 
 struct DisplayState;
 class HitDelegate;
@@ -10,7 +11,8 @@ class HitSource;
 // The hit list: a virtual list whose row count is the number of hits of the current search.
 // Rows are drawn from the HitSource as they become visible. Selecting a row asks for its
 // entry at once, except while Up, Down, Page Up or Page Down is held: then the entry of the
-// selection mark is asked for once, on the key's release.
+// selection mark is asked for once, on the key's release. The list has no type-ahead: a
+// printable key typed in it is handed on (textTyped) for the headword box.
 class CInfiniteListView : public QListView
 {
     Q_OBJECT
@@ -33,12 +35,18 @@ public:
     int topRow() const;
     int selectionMark() const;
 
+    // Does nothing. Qt's type-ahead walks the rows through the model, and every row it reads
+    // pages hits in from the service: one letter on a long list made thousands of requests.
+    void keyboardSearch(const QString& search) override;
+
     HitListModel* hitModel() const { return m_model; }
     HitDelegate* hitDelegate() const { return m_delegate; }
 
 signals:
     // The main window fetches and shows the entry of this row.
     void entryRequested(int row);
+    // A printable key was typed while the list had the focus; the list itself did nothing.
+    void textTyped(const QString& text);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -47,13 +55,20 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void updateGeometries() override;
 
 private:
     static bool isScrollKey(int key);
+    void scrollToTop(int row);
 
     HitListModel* m_model;
     HitDelegate* m_delegate;
     DisplayState* m_display = nullptr;
     bool m_selectingFromCode = false;
-    int m_scrollKeysHeld = 0;
+    // Scrolling keys pressed and not yet released. A set, not a count: with the X server's
+    // detectable auto-repeat every repeat is a press of its own, and only one release ends it.
+    QSet<int> m_scrollKeysHeld;
+    // SelectHit's row to bring to the top once the list is laid out (before it is shown the
+    // scroll range is still empty).
+    int m_pendingTopRow = -1;
 };

@@ -24,6 +24,13 @@ IskalnoOknoInSeznam::IskalnoOknoInSeznam(QWidget* parent)
         m_box->setFocus(Qt::OtherFocusReason);
     });
 
+    // Typing in the list starts a new word in the box, as typing after Tab does.
+    connect(m_list, &CInfiniteListView::textTyped, this, [this](const QString& text) {
+        m_box->setFocus(Qt::OtherFocusReason);
+        m_box->selectAll();
+        m_box->insert(text);
+    });
+
     QFont font(QStringLiteral("Arial"));
     font.setPointSize(10);
     m_box->setFont(font);
