@@ -60,6 +60,8 @@ void CQuorbelApp::PrepareProcess()
 int CQuorbelApp::InitInstance()
 {
     m_frame = std::make_unique<CMainFrame>();
+    // Start-up goes on in the event loop; an upgrade found there ends the program.
+    connect(m_frame.get(), &CMainFrame::exitRequested, this, [](int code) { QCoreApplication::exit(code); });
     const int result = m_frame->Create();
     if (result != 0)
         return result;

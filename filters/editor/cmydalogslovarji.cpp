@@ -450,8 +450,7 @@ void CMyDalogSlovarji::openHelp()
 
 void CMyDalogSlovarji::searchAgain(const QString& query)
 {
-    const int count = m_host.Api().NewSearch(query);
-    m_host.ShowNewSearchResult(count);
+    m_host.StartNewSearch(query);
 }
 
 void CMyDalogSlovarji::accept()

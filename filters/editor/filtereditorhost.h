@@ -21,6 +21,9 @@ public:
     virtual void FillFilterCombo(int id) = 0;
     // Selects a filter combo item from code; it does not count as the user's choice.
     virtual void SelectFilterComboItem(int position) = 0;
+    // CApi::NewSearch for query under the current selection, then ShowNewSearchResult with
+    // its count. The window does it without blocking: the result may come after the call.
+    virtual void StartNewSearch(const QString& query) = 0;
     // After CApi::NewSearch: shows the count, gives the hit list count rows and selects row 0.
     virtual void ShowNewSearchResult(int count) = 0;
 };

@@ -6,6 +6,7 @@
 #include "ui/search/iskalnooknoinseznam.h"
 #include "app/mycmfccaptionbar.h"
 #include "app/mytoolbar.h"
+#include "tests/support/framesettle.h"
 #include "tests/support/scripteddictionaryservice.h"
 #include "tests/support/scriptedresults.h"
 #include "tests/support/scriptedserver.h"
@@ -95,6 +96,7 @@ void TestMainFrame::start()
     QCOMPARE(m_frame->Create(), 0);
     m_frame->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+    QVERIFY(waitUntilSettled(*m_frame));
 }
 
 void TestMainFrame::search(const QString& text)
@@ -103,6 +105,7 @@ void TestMainFrame::search(const QString& text)
     box->setFocus();
     box->setText(text);
     QTest::keyClick(box, Qt::Key_Return);
+    QVERIFY(waitUntilSettled(*m_frame));
 }
 
 QStringList TestMainFrame::searches() const
@@ -247,6 +250,7 @@ void TestMainFrame::listPagesInAsRowsAreDrawn()
     QVERIFY2(m_server->requests(after).at(0).contains(
                  QStringLiteral("start=%1").arg(ScriptedResults::orderOf(199))),
              qPrintable(m_server->requests(after).at(0)));
+    QVERIFY(waitUntilSettled(*m_frame));
     QVERIFY(m_server->requests(searchPath).isEmpty());
     QCOMPARE(m_frame->GetHitHeadword(205), ScriptedResults::headwordOf(205));
 }
@@ -289,6 +293,7 @@ void TestMainFrame::filterChosenInCombo()
     combo->setCurrentIndex(position);
     QVERIFY(searches().isEmpty()); // a selection from code is no choice
     emit combo->activated(position);
+    QVERIFY(waitUntilSettled(*m_frame));
     QCOMPARE(searches().size(), 1);
     QVERIFY2(searches().at(0).contains(ids + QStringLiteral("&start=")), qPrintable(searches().at(0)));
     QVERIFY2(searches().at(0).contains(query), qPrintable(searches().at(0)));
@@ -316,6 +321,7 @@ void TestMainFrame::ctrlDigitChoosesFilter()
     search(QString());
     m_server->clearRequests();
     QTest::keyClick(m_frame->headwordBox(), Qt::Key(key), Qt::ControlModifier);
+    QVERIFY(waitUntilSettled(*m_frame));
     if (position < 0) {
         QVERIFY(searches().isEmpty());
         QCOMPARE(Settings::Read(Setting::TrenutniFilter), 7);
@@ -404,6 +410,7 @@ void TestMainFrame::heightChangeSearchesAgain()
     QVERIFY(m_frame->resizePending());
     QTRY_VERIFY(!m_frame->resizePending());
     QCoreApplication::processEvents();
+    QVERIFY(waitUntilSettled(*m_frame));
     QCOMPARE(searches().size(), searched ? 1 : 0);
     if (searched)
         QVERIFY(searches().at(0).contains(QStringLiteral("query=miza")));

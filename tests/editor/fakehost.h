@@ -15,6 +15,8 @@ public:
     void BlankEntryView() override;
     void FillFilterCombo(int id) override;
     void SelectFilterComboItem(int position) override;
+    // Searches at once, as a blocking CApi does.
+    void StartNewSearch(const QString& query) override;
     void ShowNewSearchResult(int count) override;
 
     CApi api;

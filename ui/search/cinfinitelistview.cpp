@@ -74,10 +74,8 @@ void CInfiniteListView::SelectHit(int row)
         selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     m_selectingFromCode = false;
 
-    if (m_display && m_display->displayMode != ModeStarting) {
-        m_display->displayMode = ModeNormal;
+    if (m_display && m_display->displayMode != ModeStarting)
         emit entryRequested(row);
-    }
     if (index.isValid())
         scrollTo(index, QAbstractItemView::PositionAtTop);
 }
@@ -104,8 +102,6 @@ void CInfiniteListView::keyReleaseEvent(QKeyEvent* event)
 {
     if (isScrollKey(event->key()) && !event->isAutoRepeat()) {
         m_scrollKeysHeld = qMax(0, m_scrollKeysHeld - 1);
-        if (m_display)
-            m_display->displayMode = ModeNormal;
         emit entryRequested(selectionMark());
     }
     QListView::keyReleaseEvent(event);
@@ -121,8 +117,6 @@ void CInfiniteListView::selectionChanged(const QItemSelection& selected, const Q
         selectionModel()->select(m_model->index(0, 0), QItemSelectionModel::Deselect);
         return;
     }
-    if (m_display)
-        m_display->displayMode = ModeNormal;
     emit entryRequested(row);
 }
 

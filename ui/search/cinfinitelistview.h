@@ -18,7 +18,8 @@ public:
     explicit CInfiniteListView(QWidget* parent = nullptr);
 
     void setHitSource(HitSource* source);
-    void setDisplayState(DisplayState* state) { m_display = state; }
+    // Read only: the main window owns the display mode and sets it when entries are asked for.
+    void setDisplayState(const DisplayState* state) { m_display = state; }
 
     // Deletes every row and gives the list count rows (clamped to what the view can lay out).
     void SetHitCount(int count);
@@ -37,7 +38,8 @@ public:
     HitDelegate* hitDelegate() const { return m_delegate; }
 
 signals:
-    // The main window fetches and shows the entry of this row.
+    // The user (or SelectHit outside start-up) chose row: the main window switches to showing
+    // entries, then fetches and shows the entry of this row.
     void entryRequested(int row);
 
 protected:
@@ -53,7 +55,7 @@ private:
 
     HitListModel* m_model;
     HitDelegate* m_delegate;
-    DisplayState* m_display = nullptr;
+    const DisplayState* m_display = nullptr;
     bool m_selectingFromCode = false;
     int m_scrollKeysHeld = 0;
 };
