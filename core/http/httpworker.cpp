@@ -154,7 +154,11 @@ HttpWorker::HttpWorker() : d(std::make_shared<Impl>())
     if (d->share)
         curl_share_setopt(d->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
     if (d->multi) {
-        curl_multi_setopt(d->multi, CURLMOPT_MAXCONNECTS, 16L);
+        curl_multi_setopt(d->multi, CURLMOPT_MAXCONNECTS, long(maxConnectionsPerHost));
+        // More transfers to one server than this wait inside libcurl for a connection to come
+        // free (over HTTP/2 they share one connection anyway): a burst of new connections
+        // larger than the server's listen queue loses some and costs seconds of retries.
+        curl_multi_setopt(d->multi, CURLMOPT_MAX_HOST_CONNECTIONS, long(maxConnectionsPerHost));
         d->thread = std::thread([impl = d.get()] { impl->run(); });
     }
 }

@@ -21,6 +21,8 @@ public:
 
     // How many transfers run at once; more wait their turn in the order they were asked.
     static constexpr int maxRunning = 128;
+    // Connections open at once to one server, as the blocking client's batches.
+    static constexpr int maxConnectionsPerHost = 8;
 
     HttpWorker();
     // Cancels what is still running and waits for the thread.
