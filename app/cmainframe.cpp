@@ -50,7 +50,7 @@ constexpr int pagingPauseMs = 2000;
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
 {
-    // Shown before any request blocks the thread; it goes by itself.
+    // Shown at once, while the window is built; it goes by itself.
     if (qEnvironmentVariableIsEmpty("VERBOLIX_NO_SPLASH"))
         CSplashScreenEx::showStartupSplash();
     m_display.displayMode = ModeStarting;

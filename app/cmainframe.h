@@ -82,7 +82,8 @@ public:
     // No request is under way and none is waiting to be sent: what the service was asked
     // for is on screen. settled() says when it becomes so.
     bool isSettled() const;
-    // Start-up has sent its first search, or given up before it.
+    // Start-up is over: its first search has been answered (or could not be) and the
+    // welcome page, when there is one, is up.
     bool startupDone() const { return !m_startingUp; }
     // How long rows wait after a page could not be fetched before they ask again; a pause
     // under way starts over with the new length.
