@@ -2,14 +2,19 @@
 
 #include "core/apiconfig.h"
 #include "core/filters/dictionariestext.h"
-#include "core/http/httpclient.h"
+#include "core/icons/iconcache.h"
 #include "ui/search/cinfinitelistview.h"
 #include "app/aboutdialog.h"
 #include "app/clipboardmonitor.h"
 #include "app/desktopnotifier.h"
+#include "app/quitsignals.h"
 #include "app/singleinstance.h"
+#include "app/userresizewatch.h"
+#include "app/windowplacement.h"
+#include "app/windowstacking.h"
 #include "app/cmyoutlookbar.h"
 #include "ui/search/cquorbelview.h"
+#include "ui/search/hitlistmodel.h"
 #include "ui/search/iskalnooknoinseznam.h"
 #include "app/mycmfccaptionbar.h"
 #include "app/mytoolbar.h"
@@ -18,10 +23,6 @@
 #include "core/settings.h"
 #include "app/splashscreenex.h"
 #include "ui/search/vnosnooknoiztocnica.h"
-#include "app/userresizewatch.h"
-#include "app/windowplacement.h"
-#include "app/quitsignals.h"
-#include "app/windowstacking.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -36,56 +37,18 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <climits>
+#include <utility>
 
 namespace {
-
-// The plain sentence for a transfer that did not get an answer of the service; empty when it
-// did (a missing icon is an answer too).
-QString noticeFor(const HttpClient::Outcome& outcome)
-{
-    using Failure = HttpResult::Failure;
-    switch (outcome.failure) {
-    case Failure::Network:
-        return QStringLiteral("Slovarske storitve ni mogoče doseči. Preverite povezavo z internetom.");
-    case Failure::Timeout:
-        return QStringLiteral("Slovarska storitev se ni odzvala pravočasno. Poskusite znova.");
-    case Failure::TooLarge:
-        return QStringLiteral("Slovarska storitev je poslala prevelik odgovor.");
-    case Failure::HttpStatus:
-        if (outcome.status >= 500)
-            return QStringLiteral("Slovarska storitev je javila napako (HTTP %1). Poskusite znova pozneje.")
-                .arg(outcome.status);
-        return {};
-    case Failure::None:
-        break;
-    }
-    return {};
-}
-
-bool serviceUnreached(const HttpClient::Outcome& outcome)
-{
-    return !noticeFor(outcome).isEmpty();
-}
-
-// Judges the requests a call made once it returns, whichever way it returns.
-template <class Update>
-class NoticeAfter
-{
-public:
-    explicit NoticeAfter(Update update) : m_update(std::move(update)) {}
-    ~NoticeAfter() { m_update(); }
-    NoticeAfter(const NoticeAfter&) = delete;
-    NoticeAfter& operator=(const NoticeAfter&) = delete;
-
-private:
-    Update m_update;
-};
+// After a page could not be fetched, rows drawn meanwhile wait this long before they ask
+// again (an action of the user asks at once).
+constexpr int pagingPauseMs = 2000;
 
 } // namespace
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
 {
-    // Shown before any request blocks the thread; it goes by itself.
+    // Shown at once, while the window is built; it goes by itself.
     if (qEnvironmentVariableIsEmpty("VERBOLIX_NO_SPLASH"))
         CSplashScreenEx::showStartupSplash();
     m_display.displayMode = ModeStarting;
@@ -96,6 +59,24 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
 
     m_resizeWatch = new UserResizeWatch(this);
     connect(m_resizeWatch, &UserResizeWatch::userResizeFinished, this, &CMainFrame::onUserResized);
+    // A copied word looked up behind other windows is told once its search has settled.
+    connect(this, &CMainFrame::settled, this, [this] {
+        if (!m_notifyWhenSettled.isEmpty())
+            notifyLookUp(std::exchange(m_notifyWhenSettled, {}));
+    });
+
+    m_pagingPause.setSingleShot(true);
+    m_pagingPause.setInterval(pagingPauseMs);
+    connect(&m_pagingPause, &QTimer::timeout, this, [this] {
+        CInfiniteListView* list = hitList();
+        if (!list)
+            return;
+        // The entry still selected is asked again; the rows still missing ask as they are drawn.
+        const int row = std::exchange(m_retryEntry, -1);
+        if (row >= 0 && row == list->selectionMark())
+            ShowEntryForHit(row);
+        list->viewport()->update();
+    });
 }
 
 CMainFrame::~CMainFrame()
@@ -123,16 +104,7 @@ VnosnoOknoIztocnica* CMainFrame::headwordBox() const
 
 int CMainFrame::Create()
 {
-    const NoticeAfter notice([this] { updateServiceNotice(); });
     m_display.displayMode = ModeStarting;
-    m_api.ApiMessages();
-    m_display.startPageUrl = m_api.m_message.welcome;
-    if (m_display.startPageUrl.isEmpty())
-        m_display.displayMode = ModeNormal;
-    if (!ShowStartupMessages(m_api.m_message, this))
-        return QuitSignals::received() ? QuitSignals::exitCode() : 1; // an upgrade taken or required
-
-    QFile::remove(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tempFile")));
 
     setWindowTitle(QStringLiteral("Verbolix"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/verbolix.svg")));
@@ -179,124 +151,311 @@ int CMainFrame::Create()
     list->setDisplayState(&m_display);
     list->setObjectName(QStringLiteral("hitList"));
     headwordBox()->setObjectName(QStringLiteral("headwordBox"));
-    connect(list, &CInfiniteListView::entryRequested, this, &CMainFrame::ShowEntryForHit);
+    connect(list, &CInfiniteListView::entryRequested, this, &CMainFrame::onEntryRequested);
     connect(headwordBox(), &VnosnoOknoIztocnica::searchRequested, this, &CMainFrame::searchEntered);
     connect(headwordBox(), &VnosnoOknoIztocnica::versionPageRequested, this, [this] {
         m_display.displayMode = ModeNormal;
         ShowVersionPage();
     });
-    connect(m_searchPane, &IskalnoOknoInSeznam::clearRequested, this, [this] { ResetSearch({}); });
+    connect(m_searchPane, &IskalnoOknoInSeznam::clearRequested, this, [this] {
+        if (m_work != Work::Startup)
+            ResetSearch({});
+    });
     connect(m_view, &CQuorbelView::focusReceived, this, [this] {
         QTimer::singleShot(0, headwordBox(), [box = headwordBox()] { box->setFocus(Qt::OtherFocusReason); });
     });
     // Keys that must be seen before any child sees them.
     qApp->installEventFilter(this);
+    applyAlwaysOnTop(m_alwaysOnTop == 1);
+    headwordBox()->setFocus(Qt::OtherFocusReason);
+    setNotifier(new DesktopNotifier(this));
+    m_created = true;
+    m_resizeWatch->setEnabled(true);
 
+    // The messages come first: an upgrade may end the program before anything else is asked.
+    m_work = Work::Startup;
+    m_api.fetchMessages([this](CApi::Outcome outcome) {
+        noteOutcome(outcome);
+        onMessages();
+    });
+    return 0;
+}
+
+void CMainFrame::onMessages()
+{
+    m_display.startPageUrl = m_api.m_message.welcome;
+    if (m_display.startPageUrl.isEmpty())
+        m_display.displayMode = ModeNormal;
+    if (!ShowStartupMessages(m_api.m_message, this) || QuitSignals::received()) {
+        m_work = Work::None;
+        // An upgrade taken or required, or a termination signal while a notice was open.
+        emit exitRequested(QuitSignals::received() ? QuitSignals::exitCode() : 1);
+        return;
+    }
     if (!m_pendingLookUp.isEmpty()) {
         // Started with a word: the first search is that word, and its entry shows at once.
         headwordBox()->setText(std::exchange(m_pendingLookUp, {}));
         m_display.startPageUrl.clear();
         m_display.displayMode = ModeNormal;
     }
+    QFile::remove(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tempFile")));
     InitDictionariesAndFilters();
-    applyAlwaysOnTop(m_alwaysOnTop == 1);
+}
+
+void CMainFrame::finishStartup()
+{
     m_clipboard = new ClipboardMonitor(nullptr, this);
     m_clipboard->setCheckClipboard(m_checkClipboard);
     connect(m_clipboard, &ClipboardMonitor::textCopied, this, &CMainFrame::SearchCopiedText);
     // What the clipboard holds already is searched once the window is up.
     QTimer::singleShot(0, m_clipboard, &ClipboardMonitor::checkNow);
 
-    m_view->OnInitialUpdate();
-    headwordBox()->setFocus(Qt::OtherFocusReason);
-    setNotifier(new DesktopNotifier(this));
-    m_created = true;
-    m_resizeWatch->setEnabled(true);
+    m_startingUp = false;
+    // The welcome page, when the server named one, stays until the user acts.
+    if (m_display.displayMode == ModeStarting || m_display.startPageUrl.isEmpty()) {
+        m_view->OnInitialUpdate();
+        m_display.displayMode = m_display.startPageUrl.isEmpty() ? ModeNormal : ModeStartPage;
+    }
+    // A word handed over by another start while this one was starting.
     if (!m_pendingLookUp.isEmpty()) {
         const QString word = std::exchange(m_pendingLookUp, {});
         QTimer::singleShot(0, this, [this, word] { SearchOutsideWord(word); });
     }
-    return 0;
+}
+
+bool CMainFrame::isSettled() const
+{
+    return m_work == Work::None && m_api.m_requestDepth == 0 && m_pendingEntry < 0 && !m_settlePosted &&
+           !m_startingUp;
 }
 
 // ---- search glue
 
-int CMainFrame::RunSearch(QString text)
+void CMainFrame::dropWork()
 {
-    const NoticeAfter notice([this] { updateServiceNotice(); });
-    m_lastQuery = text;
-    const int n = m_api.NewSearch(text);
-    CInfiniteListView* list = hitList();
-    if (m_searchPane) {
-        m_searchPane->ShowResultCount(n);
-        m_searchPane->resultCount = n;
-        list->SetHitCount(n);
-    }
-    if (n == 0) {
-        if (list)
-            list->viewport()->update();
-        if (m_view)
-            m_view->ShowEntry({});
-        if (m_searchPane) {
-            m_searchPane->ShowResultCount(0);
-            m_searchPane->resultCount = 0;
-            list->SetHitCount(0);
-            list->SelectHit(0);
-        }
-        showCaption({}, {});
-        return 0;
-    }
-    const int row = GoToHeadword();
-    if (list)
-        list->viewport()->update();
-    return row;
+    m_api.cancelRequests();
+    m_work = Work::None;
+    m_pendingEntry = -1;
+    m_entryRow = -1;
+    m_retryEntry = -1;
+    m_fruitlessPage.clear();
+    // The user acted: rows may ask for their pages again at once.
+    m_pagingPause.stop();
 }
 
-int CMainFrame::GoToHeadword()
+void CMainFrame::RunSearch(QString text)
+{
+    dropWork();
+    const quint64 serial = ++m_searchSerial;
+    m_lastQuery = text;
+    m_work = Work::Search;
+    m_api.fetchNewSearch(text, [this, serial](int n, CApi::Outcome outcome) {
+        if (serial != m_searchSerial)
+            return;
+        m_work = Work::None;
+        noteOutcome(outcome);
+        if (outcome && !outcome->answered())
+            pausePaging();
+        CInfiniteListView* list = hitList();
+        if (m_searchPane) {
+            m_searchPane->ShowResultCount(n);
+            m_searchPane->resultCount = n;
+            list->SetHitCount(n);
+        }
+        if (n == 0) {
+            if (list)
+                list->viewport()->update();
+            if (m_view)
+                m_view->ShowEntry({});
+            if (m_searchPane) {
+                m_searchPane->ShowResultCount(0);
+                m_searchPane->resultCount = 0;
+                list->SetHitCount(0);
+                list->SelectHit(0);
+            }
+            showCaption({}, {});
+            workEnded();
+            return;
+        }
+        GoToHeadword();
+        workEnded();
+    });
+}
+
+void CMainFrame::GoToHeadword()
 {
     const QString typed = GetQueryText() + QStringLiteral("*");
-    const int i = m_api.GetHeadwordIndex(m_lastQuery, typed);
-    if (!m_searchPane)
-        return i;
-    m_searchPane->headwordNotFound = i == -1 ? 1 : 0;
-    m_searchPane->ShowResultCount(m_searchPane->resultCount);
-    hitList()->SelectHit(i == -1 ? 0 : i);
-    return i;
+    const quint64 serial = m_searchSerial;
+    m_work = Work::Search;
+    m_api.fetchHeadwordIndex(m_lastQuery, typed, [this, serial](int i, CApi::Outcome outcome) {
+        if (serial != m_searchSerial)
+            return;
+        m_work = Work::None;
+        noteOutcome(outcome);
+        if (m_searchPane) {
+            m_searchPane->headwordNotFound = i == -1 ? 1 : 0;
+            m_searchPane->ShowResultCount(m_searchPane->resultCount);
+            hitList()->SelectHit(i == -1 ? 0 : i);
+            hitList()->viewport()->update();
+        }
+        workEnded();
+    });
+}
+
+void CMainFrame::onEntryRequested(int row)
+{
+    // The user chose a row (or a search selected one outside start-up): entries are shown.
+    m_display.displayMode = ModeNormal;
+    ShowEntryForHit(row);
 }
 
 void CMainFrame::ShowEntryForHit(int row)
 {
-    const NoticeAfter notice([this] { updateServiceNotice(); });
-    const QString html = m_api.GetEntryHtml(row, m_lastQuery);
-    if (!m_view)
+    m_pagingPause.stop();
+    m_fruitlessPage.clear();
+    if (m_work == Work::Entry && row == m_entryRow)
+        return; // already on its way
+    if (m_work == Work::Entry)
+        dropWork(); // a newer selection: the older entry is not shown
+    if (m_work != Work::None || m_api.m_requestDepth > 0) {
+        // A search or a page is under way; the entry may need what it brings.
+        m_pendingEntry = row;
         return;
-    const int d = m_api.GetDictionaryId(row, m_lastQuery);
-    if (d >= 0) // no hit, no dictionary: nothing to fetch
-        GetDictionaryIcon(m_ikone, d);
-    m_view->ShowEntry(html);
-    if (m_display.displayMode == ModeNormal)
-        showCaption(m_api.GetDictionaryName(d) + QStringLiteral(" - ") + m_api.GetDictionaryAuthor(d), {});
+    }
+    const quint64 serial = ++m_selectionSerial;
+    m_work = Work::Entry;
+    m_entryRow = row;
+    m_pendingEntry = -1;
+    m_api.fetchEntryHtml(row, m_lastQuery, [this, serial, row](QString html, CApi::Outcome outcome) {
+        if (serial != m_selectionSerial)
+            return;
+        noteOutcome(outcome);
+        if (outcome && !outcome->answered()) {
+            pausePaging();
+            m_retryEntry = row;
+        }
+        const CZadetek* hit = m_api.heldHit(row);
+        const int d = hit ? hit->dictionaryId : -1;
+        // Its dictionary's icon, when the cache does not have it yet (and may ask).
+        if (m_view && d >= 0 && m_ikone.indexOf(d) < 0 && m_ikone.mayDownload()) {
+            QList<int> missing;
+            m_api.fetchMany(IconDownloads(m_ikone, {d}, missing),
+                            [this, serial, row, html, missing](QList<HttpResult> results) {
+                                if (serial != m_selectionSerial)
+                                    return;
+                                noteOutcome(StoreIconDownloads(m_ikone, missing, results));
+                                showFetchedEntry(row, html);
+                            });
+            return;
+        }
+        showFetchedEntry(row, html);
+    });
+}
+
+void CMainFrame::showFetchedEntry(int row, const QString& html)
+{
+    m_work = Work::None;
+    m_entryRow = -1;
+    if (m_view) {
+        const CZadetek* hit = m_api.heldHit(row);
+        const int d = hit ? hit->dictionaryId : -1;
+        m_view->ShowEntry(html);
+        if (m_display.displayMode == ModeNormal)
+            showCaption(m_api.GetDictionaryName(d) + QStringLiteral(" - ") + m_api.GetDictionaryAuthor(d), {});
+        emit entryShown(row);
+    }
+    workEnded();
 }
 
 QString CMainFrame::GetHitHeadword(int row)
 {
-    // Rows page in as they are drawn: a page that cannot be fetched is told of too.
-    const NoticeAfter notice([this] { updateServiceNotice(); });
-    return m_api.GetHeadword(row, m_lastQuery);
+    if (const CZadetek* hit = m_api.heldHit(row))
+        return hit->headword;
+    fetchRowPage(row);
+    return {}; // drawn empty until its page is in
 }
 
 int CMainFrame::GetHitImage(int row)
 {
-    return m_ikone.indexOf(m_api.GetDictionaryId(row, m_lastQuery));
+    if (const CZadetek* hit = m_api.heldHit(row))
+        return m_ikone.indexOf(hit->dictionaryId);
+    fetchRowPage(row);
+    return -1;
 }
 
-int CMainFrame::ResetSearch(QString text)
+void CMainFrame::fetchRowPage(int row)
 {
-    const NoticeAfter notice([this] { updateServiceNotice(); });
+    if (m_work != Work::None || m_api.m_requestDepth > 0 || m_pagingPause.isActive() || m_settlePosted)
+        return;
+    const QString url = m_api.pageUrl(row, m_lastQuery);
+    if (url.isEmpty() || url == m_fruitlessPage)
+        return;
+    const quint64 serial = m_searchSerial;
+    const bool asked = m_api.fetchPosition(row, m_lastQuery, [this, serial, row, url](CApi::Outcome outcome) {
+        if (serial != m_searchSerial)
+            return;
+        m_work = Work::None;
+        noteOutcome(outcome);
+        if (outcome && !outcome->answered())
+            pausePaging();
+        else if (!m_api.heldHit(row))
+            m_fruitlessPage = url; // the service has no such hits: drawing again asks no more
+        workEnded();
+    });
+    if (asked)
+        m_work = Work::Page;
+}
+
+void CMainFrame::pausePaging()
+{
+    m_pagingPause.start();
+}
+
+void CMainFrame::workEnded()
+{
+    if (m_work != Work::None || m_api.m_requestDepth > 0 || m_settlePosted)
+        return;
+    // After the current call has returned: what it does next (a selection that asks for an
+    // entry) goes first.
+    m_settlePosted = true;
+    QTimer::singleShot(0, this, &CMainFrame::settleNow);
+}
+
+void CMainFrame::settleNow()
+{
+    m_settlePosted = false;
+    if (m_work != Work::None || m_api.m_requestDepth > 0)
+        return;
+    if (m_pendingEntry >= 0) {
+        const int row = std::exchange(m_pendingEntry, -1);
+        ShowEntryForHit(row);
+        return;
+    }
+    if (m_startingUp)
+        finishStartup();
+    if (CInfiniteListView* list = hitList()) {
+        // Rows drawn empty while their page was on its way are drawn again.
+        list->hitModel()->hitsArrived();
+        list->viewport()->update();
+    }
+    emit settled();
+}
+
+void CMainFrame::ResetSearch(QString text)
+{
+    dropWork();
+    const quint64 serial = ++m_searchSerial;
     m_lastQuery = text;
-    const int n = m_api.NewSearch(text);
-    m_searchPane->SetResultCount(n, true);
-    hitList()->SelectHit(0);
-    return n;
+    m_work = Work::Search;
+    m_api.fetchNewSearch(text, [this, serial](int n, CApi::Outcome outcome) {
+        if (serial != m_searchSerial)
+            return;
+        m_work = Work::None;
+        noteOutcome(outcome);
+        m_searchPane->SetResultCount(n, true);
+        hitList()->SelectHit(0);
+        workEnded();
+    });
 }
 
 void CMainFrame::FillHitImageList(CInfiniteListView* list)
@@ -321,13 +480,10 @@ QString CMainFrame::serviceNotice() const
     return m_captionBar ? m_captionBar->notice() : QString();
 }
 
-void CMainFrame::updateServiceNotice()
+void CMainFrame::noteOutcome(const CApi::Outcome& outcome)
 {
-    const HttpClient::Outcome outcome = HttpClient::lastOutcome();
-    if (outcome.transfers == m_transfersSeen || !m_captionBar)
-        return; // nothing asked since: what is shown still holds
-    m_transfersSeen = outcome.transfers;
-    m_captionBar->SetNotice(noticeFor(outcome));
+    if (outcome && m_captionBar)
+        m_captionBar->ShowOutcome(*outcome);
 }
 
 void CMainFrame::showCaption(const QString& text, const QString& tooltip)
@@ -352,12 +508,15 @@ void CMainFrame::SearchCopiedText(const QString& text)
             showNormal();
         raise();
     } else {
-        notifyLookUp(text);
+        m_notifyWhenSettled = text;
     }
 }
 
 void CMainFrame::searchEntered(const QString& text)
 {
+    // Start-up's own first search takes the box's text as it is then.
+    if (m_work == Work::Startup)
+        return;
     m_display.displayMode = ModeNormal;
     if (m_dictionariesMissing) {
         // The service was away when the list was asked for: ask again; that searches the
@@ -380,12 +539,15 @@ void CMainFrame::SearchOutsideWord(const QString& word)
 
 void CMainFrame::HandleLaunchRequest(const LaunchRequest& request)
 {
-    if (!m_created) {
+    if (!m_created || m_startingUp) {
         if (request.kind == LaunchRequest::Kind::LookUp)
             m_pendingLookUp = request.word;
-        return;
+        if (!m_created)
+            return;
     }
     bringForward(request.activationToken);
+    if (m_startingUp)
+        return; // the word waits for start-up's end
     if (request.kind == LaunchRequest::Kind::LookUp) {
         SearchOutsideWord(request.word);
     } else if (request.kind == LaunchRequest::Kind::Clipboard) {
@@ -424,9 +586,9 @@ void CMainFrame::notifyLookUp(const QString& word)
         return;
     CInfiniteListView* list = hitList();
     const int row = list && list->currentIndex().isValid() ? list->currentIndex().row() : -1;
-    const int d = row >= 0 ? m_api.GetDictionaryId(row, m_lastQuery) : -1;
-    const QString body = d >= 0 ? QStringLiteral("Zadetek v slovarju %1.").arg(m_api.GetDictionaryName(d))
-                                : QStringLiteral("Ni zadetkov.");
+    const CZadetek* hit = row >= 0 ? m_api.heldHit(row) : nullptr;
+    const QString body = hit ? QStringLiteral("Zadetek v slovarju %1.").arg(m_api.GetDictionaryName(hit->dictionaryId))
+                             : QStringLiteral("Ni zadetkov.");
     m_notifier->notify(word, body);
 }
 
@@ -448,21 +610,37 @@ void CMainFrame::ShowAbout()
 
 void CMainFrame::InitDictionariesAndFilters()
 {
-    const int n = m_api.LoadDictionaries();
-    m_dictionariesMissing = n == 0 && serviceUnreached(HttpClient::lastOutcome());
-    QList<int> ids;
-    for (int i = 0; i < n; ++i)
-        ids.append(i < m_api.m_slovarji.size() ? m_api.m_slovarji.at(i).id : -1);
-    // Downloads them in parallel; the calls below then find each in the cache.
-    PreloadIcons(m_ikone, ids);
-    for (const int id : std::as_const(ids))
-        GetDictionaryIcon(m_ikone, id);
-    FillHitImageList(hitList());
-    if (m_toolbar)
-        FillFilterCombo(0);
-    const int position = Settings::Read(Setting::TrenutniFilter);
-    SelectFilterComboItem(position);
-    ApplyFilter(position);
+    dropWork();
+    const quint64 serial = ++m_searchSerial;
+    m_work = Work::Startup;
+    m_api.fetchDictionaries([this, serial](int n, CApi::Outcome outcome) {
+        if (serial != m_searchSerial)
+            return;
+        noteOutcome(outcome);
+        m_dictionariesMissing = n == 0 && outcome && !MyCMFCCaptionBar::noticeFor(*outcome).isEmpty();
+        QList<int> ids;
+        for (int i = 0; i < n; ++i)
+            ids.append(i < m_api.m_slovarji.size() ? m_api.m_slovarji.at(i).id : -1);
+        // All the missing icons at once, in one wave.
+        QList<int> missing;
+        const QList<HttpRequest> downloads = IconDownloads(m_ikone, ids, missing);
+        m_api.fetchMany(downloads,
+                        [this, serial, missing, asked = !downloads.isEmpty()](QList<HttpResult> results) {
+                            if (serial != m_searchSerial)
+                                return;
+                            const HttpOutcome last = StoreIconDownloads(m_ikone, missing, results);
+                            if (asked)
+                                noteOutcome(last);
+                            FillHitImageList(hitList());
+                            if (m_toolbar)
+                                FillFilterCombo(0);
+                            const int position = Settings::Read(Setting::TrenutniFilter);
+                            SelectFilterComboItem(position);
+                            m_work = Work::None;
+                            ApplyFilter(position);
+                            workEnded();
+                        });
+    });
 }
 
 void CMainFrame::FillFilterCombo(int id)
@@ -549,9 +727,23 @@ void CMainFrame::BlankEntryView()
         m_view->ShowEntry({});
 }
 
+void CMainFrame::StartNewSearch(const QString& query)
+{
+    dropWork();
+    const quint64 serial = ++m_searchSerial;
+    m_work = Work::Search;
+    m_api.fetchNewSearch(query, [this, serial](int n, CApi::Outcome outcome) {
+        if (serial != m_searchSerial)
+            return;
+        m_work = Work::None;
+        noteOutcome(outcome);
+        ShowNewSearchResult(n);
+        workEnded();
+    });
+}
+
 void CMainFrame::ShowNewSearchResult(int count)
 {
-    updateServiceNotice(); // the editor's search
     // The editor searched for the box's text: that is now the query of the rows.
     m_lastQuery = GetQueryText();
     if (m_searchPane)

@@ -35,17 +35,19 @@ public:
     explicit CMainFrame(QWidget* parent = nullptr);
     ~CMainFrame() override;
 
-    // Builds the window and runs the start-up requests and the first search. 0 on success;
-    // otherwise the exit code the process ends with.
+    // Builds the window and starts the start-up requests, which go on while the window is up:
+    // the messages, the dictionary list, the icons, the filter and the first search. 0 on
+    // success; an upgrade the messages end the program for is told by exitRequested.
     int Create();
 
-    // Search glue
-    int RunSearch(QString text);
-    int GoToHeadword();
+    // Search glue. None of these waits for the service: each sends its requests and the
+    // answers are shown as they come; a newer search drops what an older one still awaits.
+    void RunSearch(QString text);
+    void GoToHeadword();
     void ShowEntryForHit(int row);
     QString GetHitHeadword(int row) override;
     int GetHitImage(int row) override;
-    int ResetSearch(QString text);
+    void ResetSearch(QString text);
     void FillHitImageList(CInfiniteListView* list);
     void ShowVersionPage();
     // A text copied anywhere becomes the headword and is searched.
@@ -82,6 +84,7 @@ public:
     void BlankEntryView() override;
     void SelectFilterComboItem(int position) override;
     int FilterComboSelection() const override;
+    void StartNewSearch(const QString& query) override;
     void ShowNewSearchResult(int count) override;
 
     // Window commands
@@ -102,7 +105,25 @@ public:
     bool resizePending() const;
     UserResizeWatch* resizeWatch() const { return m_resizeWatch; }
     WindowPlacement* placement() const { return m_placement; }
+    // No request is under way and none is waiting to be sent: what the service was asked
+    // for is on screen. settled() says when it becomes so.
+    bool isSettled() const;
+    // Start-up is over: its first search has been answered (or could not be) and the
+    // welcome page, when there is one, is up.
+    bool startupDone() const { return !m_startingUp; }
+    // How long rows wait after a page could not be fetched before they ask again; a pause
+    // under way starts over with the new length.
+    void setPagingPauseMs(int ms) { m_pagingPause.setInterval(ms); }
 
+signals:
+    // Every answer of the last action is in (see isSettled).
+    void settled();
+    // The entry of row was handed to the entry view.
+    void entryShown(int row);
+    // The program must end with this exit code (an upgrade taken or required).
+    void exitRequested(int code);
+
+public:
     MyToolbar* toolbar() const { return m_toolbar; }
     MyCMFCCaptionBar* captionBar() const { return m_captionBar; }
     IskalnoOknoInSeznam* searchPane() const { return m_searchPane; }
@@ -124,9 +145,6 @@ private:
     void onFilterChosen(int position);
     void onUserResized(int heightBefore);
     void showCaption(const QString& text, const QString& tooltip);
-    // After requests were made: says in the caption bar when the last one found no service,
-    // and takes that back once one is answered.
-    void updateServiceNotice();
     // Brings the window forward; with the desktop's activation token where one came along.
     void bringForward(const QString& activationToken = {});
     // A notification names the word and the dictionary of its best hit.
@@ -134,6 +152,34 @@ private:
     void searchClipboardNow();
     // The user entered text in the box (or a word came from outside, as if entered).
     void searchEntered(const QString& text);
+    // Says in the caption bar when the last request found no service, and takes that back
+    // once one is answered; nothing asked, nothing changes.
+    void noteOutcome(const CApi::Outcome& outcome);
+    void onMessages();
+    void finishStartup();
+    void onEntryRequested(int row);
+    void showFetchedEntry(int row, const QString& html);
+    // A row was drawn that the held pages do not have: fetches its page unless work is under
+    // way (the row waits for it) or a failed page is still in its pause.
+    void fetchRowPage(int row);
+    // Forgets all the work under way: its answers will be dropped.
+    void dropWork();
+    // The work of a step has ended: once nothing else is under way, the waiting entry is
+    // fetched, or the rows are drawn again and settled() told.
+    void workEnded();
+    void settleNow();
+    // After a page could not be fetched: the rows wait this long or for the next action.
+    void pausePaging();
+
+    // What the requests under way are for; one thing at a time, as the user asked.
+    enum class Work
+    {
+        None,
+        Startup, // messages, the dictionary list, the icons
+        Search,  // a search and its entry index
+        Entry,   // an entry (its page first when not held) and its dictionary's icon
+        Page,    // the page of rows being drawn
+    };
 
     IconCache m_ikone;
     DisplayState m_display;
@@ -153,8 +199,6 @@ private:
     UserResizeWatch* m_resizeWatch = nullptr;
     WindowPlacement* m_placement = nullptr;
     bool m_created = false;
-    // Transfers already judged by updateServiceNotice.
-    quint64 m_transfersSeen = 0;
     // The dictionary list could not be fetched; the next search the user starts tries again.
     bool m_dictionariesMissing = false;
     DesktopNotifier* m_notifier = nullptr;
@@ -162,8 +206,23 @@ private:
     QString m_pendingLookUp;
     // The clipboard is read once the window has the focus (Wayland hands it over only then).
     bool m_clipboardLookUpPending = false;
+    // The copied word to tell of in a notification once its search has settled.
+    QString m_notifyWhenSettled;
     // Wayland lets no window raise itself: there the result is told in a notification.
     CopyFollowUp m_copyFollowUp = QGuiApplication::platformName().startsWith(QLatin1String("wayland"))
                                       ? CopyFollowUp::Notify
                                       : CopyFollowUp::BringForward;
+    Work m_work = Work::None;
+    // Answers carry the serial of the search and of the selection they were asked for; one
+    // that is no longer current is dropped.
+    quint64 m_searchSerial = 0;
+    quint64 m_selectionSerial = 0;
+    int m_entryRow = -1;     // the row of the entry being fetched
+    int m_pendingEntry = -1; // a row whose entry waits for the work under way
+    int m_retryEntry = -1;   // a row whose entry could not be fetched: asked again after the pause
+    bool m_startingUp = true;
+    // A page the service answered without the rows it was asked for.
+    QString m_fruitlessPage;
+    bool m_settlePosted = false;
+    QTimer m_pagingPause;
 };

@@ -62,6 +62,8 @@ int CQuorbelApp::InitInstance(const LaunchRequest& request)
 {
     m_frame = std::make_unique<CMainFrame>();
     m_frame->HandleLaunchRequest(request);
+    // Start-up goes on in the event loop; an upgrade found there ends the program.
+    connect(m_frame.get(), &CMainFrame::exitRequested, this, [](int code) { QCoreApplication::exit(code); });
     const int result = m_frame->Create();
     if (result != 0)
         return result;

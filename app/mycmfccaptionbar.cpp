@@ -27,6 +27,32 @@ void MyCMFCCaptionBar::SetNotice(const QString& notice)
     update();
 }
 
+QString MyCMFCCaptionBar::noticeFor(const HttpOutcome& outcome)
+{
+    using Failure = HttpOutcome::Failure;
+    switch (outcome.failure) {
+    case Failure::Network:
+        return QStringLiteral("Slovarske storitve ni mogoče doseči. Preverite povezavo z internetom.");
+    case Failure::Timeout:
+        return QStringLiteral("Slovarska storitev se ni odzvala pravočasno. Poskusite znova.");
+    case Failure::TooLarge:
+        return QStringLiteral("Slovarska storitev je poslala prevelik odgovor.");
+    case Failure::HttpStatus:
+        if (outcome.status >= 500)
+            return QStringLiteral("Slovarska storitev je javila napako (HTTP %1). Poskusite znova pozneje.")
+                .arg(outcome.status);
+        return {};
+    case Failure::None:
+        break;
+    }
+    return {};
+}
+
+void MyCMFCCaptionBar::ShowOutcome(const HttpOutcome& outcome)
+{
+    SetNotice(noticeFor(outcome));
+}
+
 void MyCMFCCaptionBar::SetButtonToolTip(const QString& title, const QString& description)
 {
     m_tipTitle = title;

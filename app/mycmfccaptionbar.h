@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/http/httpresult.h"
+
 #include <QWidget>
 
 // The 30-pixel strip above the entry view that names the dictionary of the entry on show:
@@ -19,6 +21,11 @@ public:
     // the caption until it is cleared with an empty one; the caption comes back then.
     void SetNotice(const QString& notice);
     QString notice() const { return m_notice; }
+    // The notice for how the last request to the service ended: none while it was answered.
+    void ShowOutcome(const HttpOutcome& outcome);
+    // The plain sentence for a request that did not get an answer of the service; empty when
+    // it did (a missing icon or a 404 is an answer too).
+    static QString noticeFor(const HttpOutcome& outcome);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

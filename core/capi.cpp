@@ -3,6 +3,7 @@
 #include "core/answerreaders.h"
 #include "core/apiconfig.h"
 #include "core/http/httpclient.h"
+#include "core/http/httpworker.h"
 #include "core/requesturls.h"
 
 CApi::CApi() : m_baseUrl(ApiBaseUrl())
@@ -11,6 +12,8 @@ CApi::CApi() : m_baseUrl(ApiBaseUrl())
 
 CApi::~CApi()
 {
+    // Its thread ends here, before the records its answers would be merged into.
+    m_worker.reset();
     m_sheme.clear();
     m_zadetki.clear();
     m_slovarji.clear();
@@ -36,7 +39,12 @@ int CApi::ApiDictionaryList(QList<CSlovar>& out)
 
 int CApi::ApiDictionaryListParse(const QString& url, QList<CSlovar>& out)
 {
-    const QList<CSlovar> read = readDictionaryListAnswer(HttpClient::fetchBody(url));
+    return readDictionaries(HttpClient::fetchBody(url), out);
+}
+
+int CApi::readDictionaries(const QByteArray& body, QList<CSlovar>& out)
+{
+    const QList<CSlovar> read = readDictionaryListAnswer(body);
     for (const CSlovar& d : read) {
         for (const QString& code : *d.languages)
             AddLanguage(code);

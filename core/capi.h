@@ -1,13 +1,24 @@
 #pragma once
 
+#include "core/http/httprequest.h"
+#include "core/http/httpresult.h"
 #include "core/records.h"
 
+#include <QHash>
 #include <QList>
+#include <QObject>
 #include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class HttpWorker;
 
 // The one client of the dictionary service and the model of what it answered: the
 // dictionaries, the filters, the window of hits of the current query and the last
-// server message. Every request is a blocking GET made on the caller's thread.
+// server message. The Api* operations and those built on them are blocking GETs made on
+// the caller's thread; the fetch* operations send the same requests from a worker thread
+// and merge the answers on the thread that owns the CApi, which never waits for them.
 class CApi
 {
 public:
@@ -75,6 +86,33 @@ public:
     QString GetDictionaryNameAt(int position) const;
     QString GetDictionaryAuthorAt(int position) const;
 
+    // ---- asynchronous operations. Each callback runs later, on this object's thread, with
+    // how its last request ended (nullopt when nothing had to be asked); it never runs once
+    // cancelRequests() has been called or the CApi is gone.
+    using Outcome = std::optional<HttpOutcome>;
+    void fetchMessages(std::function<void(Outcome)> done);
+    void fetchDictionaries(std::function<void(int count, Outcome)> done);
+    // NewSearch: the window starts afresh with the page at 0.
+    void fetchNewSearch(const QString& query, std::function<void(int total, Outcome)> done);
+    // EnsurePosition; false (and no callback) when it would fetch nothing, as while
+    // m_requestDepth is not 0.
+    bool fetchPosition(int position, const QString& query, std::function<void(Outcome)> done);
+    void fetchHeadwordIndex(const QString& query, const QString& headword,
+                            std::function<void(int relativeIndex, Outcome)> done);
+    // GetEntryHtml: the page of the hit first when it is not held, then the entry unless
+    // the one-entry memo has it.
+    void fetchEntryHtml(int position, const QString& query, std::function<void(QString html, Outcome)> done);
+    // All the GETs at once; done gets the results in the order of the requests.
+    void fetchMany(const QList<HttpRequest>& requests, std::function<void(QList<HttpResult>)> done);
+    // Drops the answers of every request under way: their callbacks never run and
+    // m_requestDepth is 0 again.
+    void cancelRequests();
+    // The hit at position as held now, fetching nothing; null when neither the window nor
+    // the page before it holds it.
+    const CZadetek* heldHit(int position) const;
+    // The page request EnsurePosition would send for position; empty when none.
+    QString pageUrl(int position, const QString& query) const;
+
     bool heldBeforeWindow(int position) const;
     QString m_baseUrl;
     QList<CShema> m_sheme;
@@ -96,8 +134,28 @@ public:
     QString m_lastEntryHtml;
 
 private:
+    // The URL EnsurePosition fetches for position and where its hits go; empty when it
+    // fetches nothing, with what EnsurePosition then returns in noFetch.
+    QString pageUrlFor(int position, QString query, int& noFetch) const;
+    int heldIndex(int position) const;
+    int readDictionaries(const QByteArray& body, QList<CSlovar>& out);
+    void rememberEntry(const CZadetek& hit, const QString& html, bool failed);
+    bool entryRemembered(const CZadetek& hit) const;
+    void fetchEntryOf(const CZadetek& hit, Outcome before, std::function<void(QString, Outcome)> done);
+    HttpWorker& worker();
+    // Sends one GET from the worker; m_requestDepth counts it until done has run.
+    void startGet(const HttpRequest& request, std::function<void(const HttpResult&)> done);
+    void startGet(const QString& url, std::function<void(const HttpResult&)> done);
+
     // Whether the last ApiGetEntry failed to fetch; such an empty entry is not remembered.
     bool m_lastEntryFetchFailed = false;
+    // The answers are delivered to this object's thread. Declared before the worker, so
+    // that the worker's thread has ended before it goes.
+    QObject m_context;
+    std::unique_ptr<HttpWorker> m_worker;
+    QList<quint64> m_underWay;
+    // The total of the last page answer fetchPosition read.
+    int m_lastSearchTotal = 0;
 };
 
 // Free functions of the service client.

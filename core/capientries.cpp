@@ -33,12 +33,23 @@ QString CApi::GetEntryHtml(int position, const QString& query)
     if (!held)
         return QString();
     const CZadetek hit = *held;
-    // One-entry memo: reselecting the shown entry, even from a new result list, costs nothing.
-    if (hit.entryId != m_lastEntryId || hit.dictionaryId != m_lastEntryDictionaryId) {
-        m_lastEntryHtml = ApiGetEntry(hit.dictionaryId, hit.entryId);
-        // A fetch that failed is no answer: asking again for the entry tries again.
-        m_lastEntryId = m_lastEntryFetchFailed ? -1 : hit.entryId;
-        m_lastEntryDictionaryId = m_lastEntryFetchFailed ? -1 : hit.dictionaryId;
+    if (!entryRemembered(hit)) {
+        const QString html = ApiGetEntry(hit.dictionaryId, hit.entryId);
+        rememberEntry(hit, html, m_lastEntryFetchFailed);
     }
     return m_lastEntryHtml;
+}
+
+// One-entry memo: reselecting the shown entry, even from a new result list, costs nothing.
+bool CApi::entryRemembered(const CZadetek& hit) const
+{
+    return hit.entryId == m_lastEntryId && hit.dictionaryId == m_lastEntryDictionaryId;
+}
+
+void CApi::rememberEntry(const CZadetek& hit, const QString& html, bool failed)
+{
+    m_lastEntryHtml = html;
+    // A fetch that failed is no answer: asking again for the entry tries again.
+    m_lastEntryId = failed ? -1 : hit.entryId;
+    m_lastEntryDictionaryId = failed ? -1 : hit.dictionaryId;
 }

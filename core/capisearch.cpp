@@ -60,33 +60,59 @@ int CApi::NewSearch(const QString& query)
     return EnsurePosition(0, query);
 }
 
-int CApi::EnsurePosition(int position, const QString& query)
+QString CApi::pageUrlFor(int position, QString query, int& noFetch) const
 {
-    if (m_requestDepth > 0)
-        return 0;
+    noFetch = -1;
+    if (m_requestDepth > 0) {
+        noFetch = 0;
+        return {};
+    }
     // No row has a negative position; a request starting there would be nonsense.
     if (position < 0)
-        return -1;
-    QList<CZadetek> page;
+        return {};
     if (m_firstPosition == -1 && m_lastPosition == -1)
-        return ApiSearch(query, position, page);
+        return searchUrl(m_baseUrl, query, m_izbraniSlovarji, position);
     if (qint64(position) == qint64(m_lastPosition) + 1) {
-        const int last = FindHit(m_lastPosition, query);
+        const int last = heldIndex(m_lastPosition);
         if (last < 0)
-            return -1;
-        const int order = m_zadetki.at(last).order;
-        return ApiEntriesAfter(query, order, position, page);
+            return {};
+        return entriesAfterUrl(m_baseUrl, query, m_izbraniSlovarji, m_zadetki.at(last).order);
     }
     if (position < m_firstPosition && heldBeforeWindow(position))
-        return -1;
+        return {};
     if (position < m_firstPosition || position > m_lastPosition)
-        return ApiSearch(query, position, page);
-    return -1;
+        return searchUrl(m_baseUrl, query, m_izbraniSlovarji, position);
+    return {};
+}
+
+QString CApi::pageUrl(int position, const QString& query) const
+{
+    int noFetch = -1;
+    return pageUrlFor(position, query, noFetch);
+}
+
+int CApi::EnsurePosition(int position, const QString& query)
+{
+    int noFetch = -1;
+    const QString url = pageUrlFor(position, query, noFetch);
+    if (url.isEmpty())
+        return noFetch;
+    QList<CZadetek> page;
+    ++m_requestDepth;
+    const int total = ApiSearchParse(url, page);
+    MergeHits(position, page);
+    --m_requestDepth;
+    return total;
 }
 
 int CApi::FindHit(int position, const QString& query)
 {
     EnsurePosition(position, query);
+    return heldIndex(position);
+}
+
+int CApi::heldIndex(int position) const
+{
     // The window is contiguous, so the hit is normally right at its offset.
     if (const qint64 at = qint64(position) - m_firstPosition;
         at >= 0 && at < m_zadetki.size() && m_zadetki.at(at).position == position)
@@ -100,7 +126,13 @@ int CApi::FindHit(int position, const QString& query)
 
 const CZadetek* CApi::HeldHit(int position, const QString& query)
 {
-    const int i = FindHit(position, query);
+    EnsurePosition(position, query);
+    return heldHit(position);
+}
+
+const CZadetek* CApi::heldHit(int position) const
+{
+    const int i = heldIndex(position);
     if (i >= 0)
         return &m_zadetki.at(i);
     if (!heldBeforeWindow(position))

@@ -1,6 +1,7 @@
 #include "core/http/httpclient.h"
 
 #include "core/apiconfig.h"
+#include "core/http/httptransfer.h"
 
 #include <QByteArrayList>
 #include <curl/curl.h>
@@ -218,22 +219,6 @@ QByteArray HttpClient::fetchBody(const QString& url)
     return result.ok() ? result.body : QByteArray();
 }
 
-namespace {
-thread_local HttpClient::Outcome lastTransferOutcome;
-
-void noteOutcome(const HttpResult& result)
-{
-    ++lastTransferOutcome.transfers;
-    lastTransferOutcome.failure = result.failure;
-    lastTransferOutcome.status = result.status;
-}
-} // namespace
-
-HttpClient::Outcome HttpClient::lastOutcome()
-{
-    return lastTransferOutcome;
-}
-
 HttpResult HttpClient::get(const HttpRequest& request)
 {
     return getMany({request}).first();
@@ -245,10 +230,8 @@ QList<HttpResult> HttpClient::getMany(const QList<HttpRequest>& requests)
     QList<HttpResult> results(requests.size());
     Transfers& transfers = threadTransfers();
     if (!transfers.multi) {
-        for (HttpResult& result : results) {
+        for (HttpResult& result : results)
             result.error = QStringLiteral("cannot start a transfer");
-            noteOutcome(result);
-        }
         return results;
     }
 
@@ -309,9 +292,35 @@ QList<HttpResult> HttpClient::getMany(const QList<HttpRequest>& requests)
         if (!running.empty())
             curl_multi_poll(transfers.multi, nullptr, 0, 100, nullptr);
     }
-    for (const HttpResult& result : std::as_const(results))
-        noteOutcome(result);
     return results;
+}
+
+// HttpWorker's transfers are made here too, so that every request, blocking or not, is set
+// up by the one Transfer::setUp.
+struct HttpTransfer::Impl
+{
+    Transfer transfer;
+};
+
+HttpTransfer::HttpTransfer(const HttpRequest& request, void* share) : d(std::make_unique<Impl>())
+{
+    ensureCurlInit();
+    if (!d->transfer.setUp(request, static_cast<CURLSH*>(share)) && d->transfer.curl) {
+        curl_easy_cleanup(d->transfer.curl);
+        d->transfer.curl = nullptr;
+    }
+}
+
+HttpTransfer::~HttpTransfer() = default;
+
+void* HttpTransfer::handle() const
+{
+    return d->transfer.curl;
+}
+
+HttpResult HttpTransfer::finish(int curlCode)
+{
+    return d->transfer.result(CURLcode(curlCode));
 }
 
 QString HttpClient::libraryVersion()

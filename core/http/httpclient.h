@@ -7,7 +7,8 @@
 #include <QList>
 #include <QString>
 
-// The one place that talks HTTP. Every call is a blocking GET on the caller's thread,
+// The one place that talks HTTP. Every call here is a blocking GET on the caller's thread
+// (HttpWorker runs the same transfers off the GUI thread),
 // bounded in time (connect and total timeouts) and in size. Only http and https are
 // followed, for the first URL and for redirects alike; https checks the server's
 // certificate against the system's CA bundle. Connections are kept open per thread and
@@ -28,16 +29,6 @@ public:
     static QList<HttpResult> getMany(const QList<HttpRequest>& requests);
     // The body of a successful GET of url, or empty on any failure.
     static QByteArray fetchBody(const QString& url);
-
-    // How the last transfer this thread made ended, and how many it has made: lets a caller
-    // tell "the service answered with nothing" from "the service could not be reached".
-    struct Outcome
-    {
-        quint64 transfers = 0;
-        HttpResult::Failure failure = HttpResult::Failure::None;
-        int status = 0;
-    };
-    static Outcome lastOutcome();
 
     // VERBOLIX_CONNECT_TIMEOUT_MS / VERBOLIX_REQUEST_TIMEOUT_MS when set to a positive
     // number, the defaults otherwise. Read at every request, so tests may change them.

@@ -104,25 +104,37 @@ QImage GetDictionaryIcon(IconCache& cache, int dictionaryId)
 
 void PreloadIcons(IconCache& cache, const QList<int>& dictionaryIds)
 {
-    if (!cache.mayDownload())
-        return;
-    // Each missing dictionary once, in first-asked order: a repeat finds the first's record.
     QList<int> missing;
+    const QList<HttpRequest> requests = IconDownloads(cache, dictionaryIds, missing);
+    if (requests.isEmpty())
+        return;
+    StoreIconDownloads(cache, missing, HttpClient::getMany(requests));
+}
+
+QList<HttpRequest> IconDownloads(const IconCache& cache, const QList<int>& dictionaryIds, QList<int>& missing)
+{
+    missing.clear();
     QList<HttpRequest> requests;
+    if (!cache.mayDownload())
+        return requests;
+    // Each missing dictionary once, in first-asked order: a repeat finds the first's record.
     for (const int id : dictionaryIds) {
         if (cache.indexOf(id) >= 0 || missing.contains(id))
             continue;
         missing.append(id);
         requests.append(iconRequest(cache, id));
     }
-    if (requests.isEmpty())
-        return;
-    const QList<HttpResult> results = HttpClient::getMany(requests);
-    for (qsizetype i = 0; i < missing.size(); ++i) {
+    return requests;
+}
+
+HttpOutcome StoreIconDownloads(IconCache& cache, const QList<int>& missing, const QList<HttpResult>& results)
+{
+    for (qsizetype i = 0; i < missing.size() && i < results.size(); ++i) {
         if (!results.at(i).answered()) {
             cache.noteUnreachable();
-            return;
+            break;
         }
         cache.append(iconRecord(missing.at(i), results.at(i)));
     }
+    return results.isEmpty() ? HttpOutcome{} : results.last().outcome();
 }

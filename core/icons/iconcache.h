@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/apiconfig.h"
+#include "core/http/httprequest.h"
+#include "core/http/httpresult.h"
 #include "core/icons/cikona.h"
 
 #include <QByteArray>
@@ -60,3 +62,11 @@ QImage GetDictionaryIcon(IconCache& cache, int dictionaryId);
 // are done. As one after another, nothing is cached from the first download that could
 // not reach the service onwards: those calls would have been refused during the pause.
 void PreloadIcons(IconCache& cache, const QList<int>& dictionaryIds);
+
+// PreloadIcons in two halves for a caller that downloads without blocking: the downloads
+// it would make (none while the cache pauses), with the dictionary of each in missing...
+QList<HttpRequest> IconDownloads(const IconCache& cache, const QList<int>& dictionaryIds,
+                                 QList<int>& missing);
+// ...and what it then leaves in the cache, given their results in the same order. Returns
+// how the last download that counted ended.
+HttpOutcome StoreIconDownloads(IconCache& cache, const QList<int>& missing, const QList<HttpResult>& results);

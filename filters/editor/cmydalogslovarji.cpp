@@ -484,8 +484,7 @@ void CMyDalogSlovarji::tellNotStored(const QString& what)
 
 void CMyDalogSlovarji::searchAgain(const QString& query)
 {
-    const int count = m_host.Api().NewSearch(query);
-    m_host.ShowNewSearchResult(count);
+    m_host.StartNewSearch(query);
 }
 
 void CMyDalogSlovarji::accept()

@@ -23,6 +23,9 @@ public:
     virtual void SelectFilterComboItem(int position) = 0;
     // The filter combo's selected item, -1 when none is.
     virtual int FilterComboSelection() const = 0;
+    // CApi::NewSearch for query under the current selection, then ShowNewSearchResult with
+    // its count. The window does it without blocking: the result may come after the call.
+    virtual void StartNewSearch(const QString& query) = 0;
     // After CApi::NewSearch: shows the count, gives the hit list count rows and selects row 0.
     virtual void ShowNewSearchResult(int count) = 0;
 };

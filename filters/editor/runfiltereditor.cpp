@@ -13,7 +13,5 @@ void RunFilterEditor(FilterEditorHost& host, QWidget* parent)
         dialog.exec();
     }
     host.BlankEntryView();
-    const QString query = host.GetQueryText();
-    const int count = host.Api().NewSearch(query);
-    host.ShowNewSearchResult(count);
+    host.StartNewSearch(host.GetQueryText());
 }

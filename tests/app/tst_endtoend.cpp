@@ -6,6 +6,7 @@
 #include "ui/search/iskalnooknoinseznam.h"
 #include "app/mycmfccaptionbar.h"
 #include "ui/search/staticstevilorezultatov.h"
+#include "tests/support/framesettle.h"
 #include "tests/support/tempconfig.h"
 #include "ui/search/vnosnooknoiztocnica.h"
 
@@ -83,6 +84,7 @@ void TestEndToEnd::startFrame()
     QCOMPARE(m_frame->Create(), 0);
     m_frame->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+    QVERIFY(waitUntilSettled(*m_frame));
 }
 
 QString TestEndToEnd::eval(const QString& script)
@@ -105,6 +107,7 @@ void TestEndToEnd::wordAndEnterShowTheStyledEntry()
     VnosnoOknoIztocnica* box = m_frame->headwordBox();
     box->setText(QStringLiteral("abeceda"));
     QTest::keyClick(box, Qt::Key_Return);
+    QVERIFY(waitUntilSettled(*m_frame));
 
     const QString count = m_frame->searchPane()->countLabel()->text();
     QVERIFY2(count.startsWith(QStringLiteral("Najdenih: ")) && count != u"Najdenih: 0", qPrintable(count));
@@ -136,6 +139,7 @@ void TestEndToEnd::syntheticListScrollsEndToEnd()
     QVERIFY(startService({QStringLiteral("--synthetic"), QStringLiteral("200000")}));
     startFrame();
     QTest::keyClick(m_frame->headwordBox(), Qt::Key_1, Qt::ControlModifier); // all dictionaries, "*"
+    QVERIFY(waitUntilSettled(*m_frame));
     CInfiniteListView* list = m_frame->hitList();
     const int total = list->hitCount();
     QVERIFY2(total > 200'000, qPrintable(QString::number(total)));
@@ -143,6 +147,7 @@ void TestEndToEnd::syntheticListScrollsEndToEnd()
     for (const int row : {total - 1, total / 2, 0, total - 1}) {
         list->SelectHit(row);
         list->viewport()->repaint();
+        QVERIFY(waitUntilSettled(*m_frame));
         QVERIFY(!m_frame->GetHitHeadword(row).isEmpty());
         QVERIFY(list->visualRect(list->currentIndex()).intersects(list->viewport()->rect()));
     }

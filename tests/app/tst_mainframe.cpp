@@ -8,6 +8,7 @@
 #include "app/mytoolbar.h"
 #include "app/userresizewatch.h"
 #include "app/windowplacement.h"
+#include "tests/support/framesettle.h"
 #include "tests/support/scripteddictionaryservice.h"
 #include "tests/support/scriptedresults.h"
 #include "tests/support/scriptedserver.h"
@@ -105,6 +106,7 @@ void TestMainFrame::start()
     QCOMPARE(m_frame->Create(), 0);
     m_frame->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+    QVERIFY(waitUntilSettled(*m_frame));
 }
 
 void TestMainFrame::search(const QString& text)
@@ -113,6 +115,7 @@ void TestMainFrame::search(const QString& text)
     box->setFocus();
     box->setText(text);
     QTest::keyClick(box, Qt::Key_Return);
+    QVERIFY(waitUntilSettled(*m_frame));
 }
 
 QStringList TestMainFrame::searches() const
@@ -259,6 +262,7 @@ void TestMainFrame::listPagesInAsRowsAreDrawn()
     QVERIFY2(m_server->requests(after).at(0).contains(
                  QStringLiteral("start=%1").arg(ScriptedResults::orderOf(199))),
              qPrintable(m_server->requests(after).at(0)));
+    QVERIFY(waitUntilSettled(*m_frame));
     QVERIFY(m_server->requests(searchPath).isEmpty());
     QCOMPARE(m_frame->GetHitHeadword(205), ScriptedResults::headwordOf(205));
 }
@@ -301,6 +305,7 @@ void TestMainFrame::filterChosenInCombo()
     combo->setCurrentIndex(position);
     QVERIFY(searches().isEmpty()); // a selection from code is no choice
     emit combo->activated(position);
+    QVERIFY(waitUntilSettled(*m_frame));
     QCOMPARE(searches().size(), 1);
     QVERIFY2(searches().at(0).contains(ids + QStringLiteral("&start=")), qPrintable(searches().at(0)));
     QVERIFY2(searches().at(0).contains(query), qPrintable(searches().at(0)));
@@ -333,6 +338,7 @@ void TestMainFrame::ctrlDigitChoosesFilter()
     search(QString());
     m_server->clearRequests();
     QTest::keyClick(m_frame->headwordBox(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QVERIFY(waitUntilSettled(*m_frame));
     if (position < 0) {
         QVERIFY(searches().isEmpty());
         QCOMPARE(Settings::Read(Setting::TrenutniFilter), 7);
@@ -449,6 +455,7 @@ void TestMainFrame::heightChangeSearchesAgain()
     QVERIFY(m_frame->resizePending());
     QTRY_VERIFY(!m_frame->resizePending());
     QCoreApplication::processEvents();
+    QVERIFY(waitUntilSettled(*m_frame));
     QCOMPARE(searches().size(), searched ? 1 : 0);
     if (searched)
         QVERIFY(searches().at(0).contains(QStringLiteral("query=miza")));

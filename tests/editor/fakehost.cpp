@@ -27,3 +27,8 @@ void FakeHost::ShowNewSearchResult(int count)
 {
     calls << QStringLiteral("show %1").arg(count);
 }
+
+void FakeHost::StartNewSearch(const QString& query)
+{
+    ShowNewSearchResult(api.NewSearch(query));
+}

@@ -16,6 +16,8 @@ public:
     void FillFilterCombo(int id) override;
     void SelectFilterComboItem(int position) override;
     int FilterComboSelection() const override { return comboSelection; }
+    // Searches at once, as a blocking CApi does.
+    void StartNewSearch(const QString& query) override;
     void ShowNewSearchResult(int count) override;
 
     CApi api;

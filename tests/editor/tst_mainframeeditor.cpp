@@ -3,6 +3,7 @@
 #include "filters/editor/cmydalogslovarji.h"
 #include "filters/editor/mycchecklistbox.h"
 #include "app/mytoolbar.h"
+#include "tests/support/framesettle.h"
 #include "tests/support/scriptedserver.h"
 #include "core/settings.h"
 #include "tests/support/tempconfig.h"
@@ -141,13 +142,16 @@ void TestMainFrameEditor::editorFromTheWindow()
     if (atStart)
         whenEditorOpens(edit);
     QCOMPARE(frame.Create(), 0);
+    QVERIFY(waitUntilSettled(frame));
     if (!atStart) {
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         QCoreApplication::processEvents();
+        QVERIFY(waitUntilSettled(frame));
         m_server->clearRequests();
         whenEditorOpens(edit);
         frame.toolbar()->filterEditorAction()->trigger();
+        QVERIFY(waitUntilSettled(frame));
     }
 
     QCOMPARE(windowShownBefore, !atStart);

@@ -2,7 +2,9 @@
 #include "app/cmainframe.h"
 #include "app/cquorbelapp.h"
 #include "ui/search/cquorbelview.h"
+#include "ui/search/hitlistmodel.h"
 #include "ui/search/iskalnooknoinseznam.h"
+#include "tests/support/framesettle.h"
 #include "tests/support/scripteddictionaryservice.h"
 #include "tests/support/scriptedresults.h"
 #include "tests/support/scriptedserver.h"
@@ -11,7 +13,9 @@
 #include "ui/search/vnosnooknoiztocnica.h"
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 // The whole window against a service that goes away, comes back and misbehaves on the wire
@@ -31,6 +35,14 @@ private slots:
     void badAnswers_data();
     void badAnswers();
     void iconsThatAreNotPictures();
+
+    // A slow or hung service never holds the window.
+    void windowWorksWhileAnAnswerIsHeld_data();
+    void windowWorksWhileAnAnswerIsHeld();
+    void rowsFillInWhenTheirPageArrives();
+    void supersededAnswersAreDropped_data();
+    void supersededAnswersAreDropped();
+    void failedPageWaitsThenFillsIn();
 
 private:
     void start();
@@ -61,6 +73,33 @@ constexpr int deepNesting = 200000;
 QByteArray hits(int total)
 {
     return ScriptedResults(total).page(0, 200);
+}
+
+// The body in about steps pieces, 100 ms apart: an answer that takes its time.
+ScriptedReply slowly(const QByteArray& body, int steps)
+{
+    return ScriptedReply::trickle(body, int(body.size() / steps) + 1, 100, "text/xml; charset=utf-8");
+}
+
+QByteArray entryAnswer(int entryId)
+{
+    return "<entry><html_content><b class=\"headword\">vnos " + QByteArray::number(entryId) +
+           "</b></html_content></entry>";
+}
+
+// Whether the row is drawn as an empty placeholder: no pixel of its text or icon.
+bool rowIsBlank(CInfiniteListView* list, int row)
+{
+    const QRect rect = list->visualRect(list->hitModel()->index(row, 0));
+    if (!rect.isValid() || !list->viewport()->rect().contains(rect.center()))
+        return false;
+    const QImage image = list->viewport()->grab(rect).toImage();
+    const QRgb background = image.pixel(0, 0);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != background)
+                return false;
+    return true;
 }
 } // namespace
 
@@ -100,6 +139,7 @@ void TestProgramFaults::start()
     QCOMPARE(m_frame->Create(), 0);
     m_frame->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+    QVERIFY(waitUntilSettled(*m_frame, 10 * requestTimeoutMs));
 }
 
 qint64 TestProgramFaults::search(const QString& text)
@@ -110,7 +150,10 @@ qint64 TestProgramFaults::search(const QString& text)
     QElapsedTimer held;
     held.start();
     QTest::keyClick(box, Qt::Key_Return);
-    return held.elapsed();
+    const qint64 elapsed = held.elapsed();
+    // The answers, as the window shows them once they are in.
+    [&] { QVERIFY(waitUntilSettled(*m_frame, 10 * requestTimeoutMs)); }();
+    return elapsed;
 }
 
 QString TestProgramFaults::countText() const
@@ -294,6 +337,181 @@ void TestProgramFaults::iconsThatAreNotPictures()
     searchWorksAgain();
     QVERIFY(m_frame->GetHitImage(0) >= 0);
     QVERIFY(!m_frame->hitList()->grab().isNull());
+}
+
+void TestProgramFaults::windowWorksWhileAnAnswerIsHeld_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("atStart");
+    QTest::newRow("messages at start-up") << QStringLiteral("/1.0/messages") << true;
+    QTest::newRow("dictionary list at start-up") << QStringLiteral("/1.0/dictionary/list") << true;
+    QTest::newRow("search") << QStringLiteral("/1.0/search") << false;
+    QTest::newRow("entry index") << QStringLiteral("/1.0/search/entry-index") << false;
+    QTest::newRow("entry") << QStringLiteral("/1.0/search/get-entry") << false;
+}
+
+// While the service holds an answer the window is drawn, handles events and takes keys; the
+// requests after the held one wait for it (the order of start-up and of a search stays).
+void TestProgramFaults::windowWorksWhileAnAnswerIsHeld()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, atStart);
+    if (!atStart)
+        start();
+    m_server->setReply(path, ScriptedReply::neverAnswer());
+    m_server->clearRequests();
+    m_service->relativeIndex = 12; // an entry not fetched yet
+
+    // What the window looked like at the first turn of the event loop that found the held
+    // request sent.
+    bool seen = false;
+    QString noticeThen;
+    QStringList requestsThen;
+    bool visibleThen = false;
+    QTimer tick;
+    tick.setInterval(0);
+    connect(&tick, &QTimer::timeout, this, [&] {
+        if (seen || m_server->requests(path).isEmpty())
+            return;
+        seen = true;
+        noticeThen = notice();
+        requestsThen = m_server->requests();
+        visibleThen = m_frame->isVisible();
+    });
+    tick.start();
+    if (atStart) {
+        m_frame = std::make_unique<CMainFrame>();
+        QCOMPARE(m_frame->Create(), 0);
+        m_frame->show();
+    } else {
+        search(QStringLiteral("miza"));
+    }
+    // search() waited for the timeout; start-up has not: the request is still held now.
+    if (atStart) {
+        QTRY_VERIFY(seen);
+        QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+        QVERIFY(!m_frame->isSettled());
+        // Keys go where they belong while the service holds the answer.
+        QTest::keyClicks(m_frame->headwordBox(), QStringLiteral("ab"));
+        QCOMPARE(m_frame->headwordBox()->text(), QStringLiteral("ab"));
+    }
+    QVERIFY(seen);
+    QVERIFY(visibleThen);
+    QVERIFY2(noticeThen.isEmpty(), qPrintable(noticeThen)); // no timeout had passed yet
+    QVERIFY2(requestsThen.last().startsWith(path + QLatin1Char('?')), qPrintable(requestsThen.join(u' ')));
+    // The timeout ends the wait, and the window goes on from there.
+    QVERIFY(waitUntilSettled(*m_frame, 20 * requestTimeoutMs));
+    searchWorksAgain();
+}
+
+// Rows whose page is on its way are drawn empty, then filled in when it arrives, as is the
+// entry, with no further input.
+void TestProgramFaults::rowsFillInWhenTheirPageArrives()
+{
+    start();
+    m_service->total = 5000;
+    search(QStringLiteral("miza"));
+    m_server->setHandler(QStringLiteral("/1.0/search"), [](const QString& target) {
+        const int from = ScriptedResults::parameter(target, QStringLiteral("start")).toInt();
+        return slowly(ScriptedResults(5000).page(from, 200), 8);
+    });
+    m_server->clearRequests();
+    CInfiniteListView* list = m_frame->hitList();
+    list->SelectHit(3000);
+    list->viewport()->repaint();
+    QCOMPARE(m_frame->GetHitHeadword(3001), QString());
+    QVERIFY(rowIsBlank(list, 3001));
+    QTRY_COMPARE_WITH_TIMEOUT(list->hitModel()->index(3001, 0).data().toString(),
+                              ScriptedResults::headwordOf(3001), 10000);
+    QTRY_VERIFY(!rowIsBlank(list, 3001));
+    QTRY_VERIFY(m_frame->entryView()->pageHtml().contains(
+        QStringLiteral("vnos %1").arg(ScriptedResults::entryIdOf(3000))));
+    QCOMPARE(m_server->requests(QStringLiteral("/1.0/search")).size(), 1);
+}
+
+void TestProgramFaults::supersededAnswersAreDropped_data()
+{
+    QTest::addColumn<bool>("search");
+    QTest::newRow("an earlier search") << true;
+    QTest::newRow("an earlier selection") << false;
+}
+
+// The answer of an earlier search or selection that comes while a newer one waits is never
+// shown: the older answer comes first, the newer one after it.
+void TestProgramFaults::supersededAnswersAreDropped()
+{
+    QFETCH(bool, search);
+    start();
+    const int first = 5;
+    const int second = 6;
+    // Every count and every entry the window shows, in order.
+    QList<int> counts;
+    QStringList entries;
+    connect(m_frame->hitList()->hitModel(), &QAbstractItemModel::modelReset, this,
+            [&] { counts << m_frame->hitList()->hitModel()->rowCount(); });
+    connect(m_frame.get(), &CMainFrame::entryShown, this,
+            [&] { entries << m_frame->entryView()->pageHtml(); });
+    if (search) {
+        m_server->setHandler(QStringLiteral("/1.0/search"), [](const QString& target) {
+            const bool older = target.contains(QStringLiteral("query=miza"));
+            return slowly(ScriptedResults(older ? 7 : 500).page(0, 200), older ? 3 : 12);
+        });
+        VnosnoOknoIztocnica* box = m_frame->headwordBox();
+        box->setFocus();
+        box->setText(QStringLiteral("miza"));
+        QTest::keyClick(box, Qt::Key_Return);
+        this->search(QStringLiteral("stol"));
+        QCOMPARE(counts, QList<int>{500});
+        QCOMPARE(countText(), QStringLiteral("Najdenih: 500"));
+    } else {
+        m_server->setHandler(QStringLiteral("/1.0/search/get-entry"), [](const QString& target) {
+            const int id = ScriptedResults::parameter(target, QStringLiteral("entryId")).toInt();
+            return slowly(entryAnswer(id), id == ScriptedResults::entryIdOf(first) ? 3 : 12);
+        });
+        entries.clear();
+        m_server->clearRequests();
+        m_frame->hitList()->SelectHit(first);
+        m_frame->hitList()->SelectHit(second);
+        QVERIFY(waitUntilSettled(*m_frame));
+        QCOMPARE(m_server->requests(QStringLiteral("/1.0/search/get-entry")).size(), 2);
+    }
+    const QString wanted = QStringLiteral("vnos %1<").arg(ScriptedResults::entryIdOf(search ? 37 : second));
+    QTRY_VERIFY(!entries.isEmpty());
+    QVERIFY2(entries.size() == 1 && entries.first().contains(wanted), qPrintable(entries.join(u'\n')));
+    QCOMPARE(m_frame->hitList()->selectionMark(), search ? 37 : second);
+}
+
+// A page that could not be fetched is not asked for again at every repaint; once the
+// service answers again the rows and the entry fill in by themselves.
+void TestProgramFaults::failedPageWaitsThenFillsIn()
+{
+    start();
+    m_service->total = 5000;
+    search(QStringLiteral("miza"));
+    // A connection that breaks off mid-answer: the page cannot be had.
+    m_server->setReply(QStringLiteral("/1.0/search"),
+                       ScriptedReply::lyingLength(hits(5), 100000, "text/xml"));
+    m_server->clearRequests();
+    m_frame->setPagingPauseMs(600000); // nothing but repaints in this part
+    CInfiniteListView* list = m_frame->hitList();
+    list->SelectHit(3000);
+    QTRY_VERIFY(notice().contains(unreachable));
+    for (int i = 0; i < 20; ++i) {
+        list->viewport()->repaint();
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(m_server->requests(QStringLiteral("/1.0/search")).size(), 1);
+    QVERIFY(rowIsBlank(list, 3001));
+
+    m_service->install();
+    m_frame->setPagingPauseMs(100); // the pause now ends soon
+    QTRY_COMPARE_WITH_TIMEOUT(list->hitModel()->index(3001, 0).data().toString(),
+                              ScriptedResults::headwordOf(3001), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_frame->entryView()->pageHtml().contains(
+                                 QStringLiteral("vnos %1").arg(ScriptedResults::entryIdOf(3000))),
+                             15000);
+    QCOMPARE(notice(), QString());
+    QCOMPARE(list->selectionMark(), 3000);
 }
 
 int main(int argc, char** argv)

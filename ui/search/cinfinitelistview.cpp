@@ -78,10 +78,8 @@ void CInfiniteListView::SelectHit(int row)
         selectionModel()->select(m_model->index(0, 0), QItemSelectionModel::Deselect);
     m_selectingFromCode = false;
 
-    if (m_display && m_display->displayMode != ModeStarting) {
-        m_display->displayMode = ModeNormal;
+    if (m_display && m_display->displayMode != ModeStarting)
         emit entryRequested(row);
-    }
     if (index.isValid())
         scrollToTop(row);
 }
@@ -133,8 +131,6 @@ void CInfiniteListView::keyReleaseEvent(QKeyEvent* event)
 {
     if (isScrollKey(event->key()) && !event->isAutoRepeat()) {
         m_scrollKeysHeld.remove(event->key());
-        if (m_display)
-            m_display->displayMode = ModeNormal;
         emit entryRequested(selectionMark());
     }
     QListView::keyReleaseEvent(event);
@@ -150,8 +146,6 @@ void CInfiniteListView::selectionChanged(const QItemSelection& selected, const Q
         selectionModel()->select(m_model->index(0, 0), QItemSelectionModel::Deselect);
         return;
     }
-    if (m_display)
-        m_display->displayMode = ModeNormal;
     emit entryRequested(row);
 }
 

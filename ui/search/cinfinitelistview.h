@@ -20,7 +20,8 @@ public:
     explicit CInfiniteListView(QWidget* parent = nullptr);
 
     void setHitSource(HitSource* source);
-    void setDisplayState(DisplayState* state) { m_display = state; }
+    // Read only: the main window owns the display mode and sets it when entries are asked for.
+    void setDisplayState(const DisplayState* state) { m_display = state; }
 
     // Deletes every row and gives the list count rows (clamped to what the view can lay out).
     void SetHitCount(int count);
@@ -43,7 +44,8 @@ public:
     HitDelegate* hitDelegate() const { return m_delegate; }
 
 signals:
-    // The main window fetches and shows the entry of this row.
+    // The user (or SelectHit outside start-up) chose row: the main window switches to showing
+    // entries, then fetches and shows the entry of this row.
     void entryRequested(int row);
     // A printable key was typed while the list had the focus; the list itself did nothing.
     void textTyped(const QString& text);
@@ -63,7 +65,7 @@ private:
 
     HitListModel* m_model;
     HitDelegate* m_delegate;
-    DisplayState* m_display = nullptr;
+    const DisplayState* m_display = nullptr;
     bool m_selectingFromCode = false;
     // Scrolling keys pressed and not yet released. A set, not a count: with the X server's
     // detectable auto-repeat every repeat is a press of its own, and only one release ends it.

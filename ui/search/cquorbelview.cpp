@@ -10,7 +10,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
-CQuorbelView::CQuorbelView(DisplayState* display, QWidget* parent)
+CQuorbelView::CQuorbelView(const DisplayState* display, QWidget* parent)
     : QWebEngineView(parent), m_display(display), m_guard(nullptr)
 {
     // An own profile keeps the entry scheme and the file guard away from any other page.
@@ -66,16 +66,11 @@ void CQuorbelView::ShowEntry(QString html)
 
 void CQuorbelView::OnInitialUpdate()
 {
-    if (!m_display)
+    if (!m_display || m_display->startPageUrl.isEmpty())
         return;
-    if (!m_display->startPageUrl.isEmpty()) {
-        // The welcome page is an ordinary web page from the network and may run its scripts.
-        page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
-        load(QUrl(m_display->startPageUrl));
-        m_display->displayMode = ModeStartPage;
-    } else {
-        m_display->displayMode = ModeNormal;
-    }
+    // The welcome page is an ordinary web page from the network and may run its scripts.
+    page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
+    load(QUrl(m_display->startPageUrl));
 }
 
 bool CQuorbelView::event(QEvent* event)

@@ -13,14 +13,16 @@ class CQuorbelView : public QWebEngineView
 {
     Q_OBJECT
 public:
-    CQuorbelView(DisplayState* display, QWidget* parent = nullptr);
+    // display is read only: the main window owns the display mode.
+    CQuorbelView(const DisplayState* display, QWidget* parent = nullptr);
     ~CQuorbelView() override;
 
     // Base address (scheme and host) of the service's website, put before "/Search.aspx/".
     void setWebsiteBase(const QString& base) { m_websiteBase = base; }
     // Ignored unless entries are being shown.
     void ShowEntry(QString html);
-    // Once the main window is built: the welcome page when the server named one.
+    // Once the main window is built: the welcome page when the server named one (the main
+    // window then shows the start page mode).
     void OnInitialUpdate();
 
     QString pageHtml() const { return m_pageHtml; }
@@ -37,7 +39,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    DisplayState* m_display;
+    const DisplayState* m_display;
     QString m_websiteBase;
     QString m_pageHtml;
     quint64 m_serial = 0;

@@ -10,8 +10,8 @@ enum DisplayMode
     ModeStartPage = 5, // the server's welcome page is shown; entries are ignored until the user acts
 };
 
-// The main window's fields that the entry view, the hit list and the headword box read and
-// write. The main window owns it; the widgets hold a pointer.
+// The main window's fields that the entry view and the hit list read. The main window owns
+// it and alone writes it; the widgets hold a pointer to const and report what the user did.
 struct DisplayState
 {
     int displayMode = ModeStarting;

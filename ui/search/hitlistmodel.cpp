@@ -13,6 +13,12 @@ void HitListModel::setHitCount(int count, int maxRows)
     endResetModel();
 }
 
+void HitListModel::hitsArrived()
+{
+    if (m_count > 0)
+        emit dataChanged(index(0, 0), index(m_count - 1, 0), {Qt::DisplayRole, ImageIndexRole});
+}
+
 int HitListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : m_count;

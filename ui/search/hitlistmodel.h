@@ -5,7 +5,7 @@
 class HitSource;
 
 // The rows of the hit list: a row count and nothing else. Text and image index are asked of
-// the HitSource only when a row is drawn.
+// the HitSource only when a row is drawn; a row whose hit is not in yet is empty.
 class HitListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -20,6 +20,8 @@ public:
     void setSource(HitSource* source) { m_source = source; }
     // Every row is replaced; the count is clamped to what the view can lay out.
     void setHitCount(int count, int maxRows);
+    // Hits came in: every row is drawn again from the source, placeholders filled in.
+    void hitsArrived();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
