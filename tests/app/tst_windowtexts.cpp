@@ -42,6 +42,7 @@ public:
     void FillFilterCombo(int) override {}
     void SelectFilterComboItem(int) override {}
     int FilterComboSelection() const override { return 0; }
+    void StartNewSearch(const QString&) override {}
     void ShowNewSearchResult(int) override {}
 
 private:
