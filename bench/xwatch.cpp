@@ -2,7 +2,7 @@
 // program without hooks (a peer dictionary) and ours are timed the same way.
 //   verbolix-xwatch window PID TIMEOUT_MS
 //       waits for a mapped top-level window of process PID at least 200x150 big and prints
-//       "window ID X Y W H"
+//       "window ID X Y W H" of the biggest
 //   verbolix-xwatch settle [--region X Y W H] [--key KEYSYM | --since EPOCH_MS]
 //                          [--quiet-ms Q] [--timeout-ms T] [--poll-ms P]
 //       polls the region (default: the whole screen) until it has not changed for Q ms and
@@ -61,27 +61,31 @@ long windowPid(Display* display, Window window)
     return pid;
 }
 
-// Depth-first over the tree: window managers put clients inside frames of their own.
-Window findWindow(Display* display, Window parent, long pid)
+// Depth-first over the tree (window managers put clients inside frames of their own); the
+// biggest of the process's windows, so that a splash window is not taken for the main one.
+void findWindow(Display* display, Window parent, long pid, Window& best, long& bestArea)
 {
     Window root, parentOut;
     Window* children = nullptr;
     unsigned int count = 0;
     if (!XQueryTree(display, parent, &root, &parentOut, &children, &count))
-        return None;
-    Window found = None;
-    for (unsigned int i = count; i-- > 0 && found == None;) {
+        return;
+    for (unsigned int i = 0; i < count; ++i) {
         XWindowAttributes attributes;
         if (!XGetWindowAttributes(display, children[i], &attributes) || attributes.map_state != IsViewable)
             continue;
-        if (windowPid(display, children[i]) == pid && attributes.width >= 200 && attributes.height >= 150)
-            found = children[i];
-        else
-            found = findWindow(display, children[i], pid);
+        const long area = long(attributes.width) * attributes.height;
+        if (windowPid(display, children[i]) == pid && attributes.width >= 200 && attributes.height >= 150) {
+            if (area > bestArea) {
+                best = children[i];
+                bestArea = area;
+            }
+        } else {
+            findWindow(display, children[i], pid, best, bestArea);
+        }
     }
     if (children)
         XFree(children);
-    return found;
 }
 
 int ignoreErrors(Display*, XErrorEvent*)
@@ -94,7 +98,10 @@ int commandWindow(Display* display, long pid, int timeoutMs)
     XSetErrorHandler(ignoreErrors);
     const Clock::time_point start = Clock::now();
     while (msSince(start) < timeoutMs) {
-        if (const Window window = findWindow(display, DefaultRootWindow(display), pid); window != None) {
+        Window window = None;
+        long area = 0;
+        findWindow(display, DefaultRootWindow(display), pid, window, area);
+        if (window != None) {
             XWindowAttributes attributes;
             XGetWindowAttributes(display, window, &attributes);
             int x = 0, y = 0;
