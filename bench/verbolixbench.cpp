@@ -652,8 +652,7 @@ int main(int argc, char** argv)
         const bool filled = waitFor(
             [&] {
                 const double back = watchdog.continuedAtMs.load();
-                return back >= 0 && nowMs() - back > 50 &&
-                       stalls->excluded([list] { return unfilledVisibleRows(list); }) == 0;
+                return back >= 0 && stalls->excluded([list] { return unfilledVisibleRows(list); }) == 0;
             },
             30000 + options.stopSeconds * 1000);
         const double back = watchdog.continuedAtMs.load();
