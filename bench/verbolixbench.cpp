@@ -6,7 +6,8 @@
 //                                          mid-scroll, and time the refill after its return
 // Options: --presses N (Page Down presses, 0: to the bottom), --words W1,W2,...,
 // --stop-seconds S, --service-pid PID, --bound-seconds B (the run ends, printing
-// "timeout PHASE B", if it takes longer, even with the window blocked).
+// "timeout PHASE B", if it takes longer, even with the window blocked), --began EPOCH_MS
+// (when the caller started the process).
 // The service must run with --stats; VERBOLIX_API_BASE names it. Lines printed are
 // "name value", read by the script; a name may repeat, one line per sample.
 //
@@ -54,6 +55,9 @@ struct Options
     int stopSeconds = 30;
     pid_t servicePid = 0;
     int boundSeconds = 600;
+    // When the caller started this process (epoch ms): start-up counts from there, loading
+    // the libraries included.
+    qint64 beganEpochMs = 0;
 };
 
 struct Stats
@@ -501,6 +505,8 @@ Options parseOptions(int argc, char** argv)
             options.servicePid = pid_t(value.toInt());
         else if (name == "--bound-seconds")
             options.boundSeconds = value.toInt();
+        else if (name == "--began")
+            options.beganEpochMs = value.toLongLong();
     }
     return options;
 }
@@ -589,6 +595,8 @@ int main(int argc, char** argv)
     // Measured to the last frame, not to the end of the rest period.
     const double startupStallMs = stalls->longestMs();
     print("shown_epoch_ms", startEpochMs + qint64(firstEntryMs));
+    if (options.beganEpochMs > 0)
+        print("startup_wall_ms", startEpochMs + qint64(firstEntryMs) - options.beganEpochMs);
     printMs("startup_first_entry_drawn_ms", firstEntryMs);
     printMs("startup_window_visible_ms", windowDrawnMs);
     printMs("startup_count_ms", countedMs);
