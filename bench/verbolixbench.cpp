@@ -7,7 +7,7 @@
 // Options: --presses N (Page Down presses, 0: to the bottom), --words W1,W2,...,
 // --stop-seconds S, --service-pid PID, --bound-seconds B (the run ends, printing
 // "timeout PHASE B", if it takes longer, even with the window blocked), --began EPOCH_MS
-// (when the caller started the process).
+// (when the caller started the process), --save-image FILE (stop: the window at the end).
 // The service must run with --stats; VERBOLIX_API_BASE names it. Lines printed are
 // "name value", read by the script; a name may repeat, one line per sample.
 //
@@ -58,6 +58,8 @@ struct Options
     // When the caller started this process (epoch ms): start-up counts from there, loading
     // the libraries included.
     qint64 beganEpochMs = 0;
+    // Where the stop mode saves the window as drawn at its end, to check what "blank" was.
+    QString saveImage;
 };
 
 struct Stats
@@ -507,6 +509,8 @@ Options parseOptions(int argc, char** argv)
             options.boundSeconds = value.toInt();
         else if (name == "--began")
             options.beganEpochMs = value.toLongLong();
+        else if (name == "--save-image")
+            options.saveImage = value;
     }
     return options;
 }
@@ -581,12 +585,12 @@ int main(int argc, char** argv)
     CInfiniteListView* list = frame->hitList();
     StaticSteviloRezultatov* count = frame->findChild<StaticSteviloRezultatov*>();
 
-    // The first entry is drawn when the first search has a count and the entry view has drawn
-    // a frame after that and then rested.
+    // The first entry is drawn when the first search has a count and the entry view shows an
+    // entry after resting; the time is that of its last frame, which may come before this
+    // thread sees the count (start-up may run the event loop while it works).
     bool counted = waitFor([&] { return count && !count->text().isEmpty() && list->hitCount() > 0; }, 60000);
     const double countedMs = nowMs();
-    const double firstEntryMs =
-        counted ? waitForEntryDrawn(*frames, frame->entryView(), countedMs, 500, 60000) : -1;
+    const double firstEntryMs = counted ? waitForEntryDrawn(*frames, frame->entryView(), 0, 500, 60000) : -1;
     watcher.stop();
     if (firstEntryMs < 0) {
         std::fprintf(stderr, "verbolix-bench: no entry was drawn\n");
@@ -671,6 +675,9 @@ int main(int argc, char** argv)
         else
             print("stop_refill_over_s", 30);
         print("stop_unfilled_rows", unfilledVisibleRows(list));
+        if (!options.saveImage.isEmpty() &&
+            list->window()->backingStore()->paintDevice()->devType() == QInternal::Image)
+            static_cast<QImage*>(list->window()->backingStore()->paintDevice())->save(options.saveImage);
         return 0;
     }
 
