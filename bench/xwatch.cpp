@@ -5,10 +5,13 @@
 //       "window ID X Y W H" of the biggest
 //   verbolix-xwatch settle [--region X Y W H] [--key KEYSYM | --since EPOCH_MS]
 //                          [--quiet-ms Q] [--timeout-ms T] [--poll-ms P]
+//                          [--window-of PID MIN_W MIN_H]
 //       polls the region (default: the whole screen) until it has not changed for Q ms and
 //       prints "first_change_ms", "last_change_ms" and "changes", times after the moment
 //       the key was pressed (sent here through XTest, so that time is exact) or after
-//       EPOCH_MS; "settled 0" when it did not settle within T ms.
+//       EPOCH_MS; "settled 0" when it did not settle within T ms. With --window-of, the
+//       screen counts as settled only once process PID has a window at least MIN_W x MIN_H
+//       mapped: a splash window alone is not the program ready.
 // A change no wider than 4 pixels and no taller than 40 is taken for the text caret blinking
 // and ignored: programs blink it forever, so the screen would never settle.
 #include <X11/Xatom.h>
@@ -187,6 +190,8 @@ int commandSettle(Display* display, int argc, char** argv)
     std::string key;
     long long since = 0;
     int quietMs = 300, timeoutMs = 10000, pollMs = 1;
+    long windowPidWanted = 0;
+    int minWidth = 0, minHeight = 0;
     for (int i = 2; i < argc; ++i) {
         const std::string name = argv[i];
         auto next = [&] { return i + 1 < argc ? argv[++i] : (std::exit(2), ""); };
@@ -205,7 +210,11 @@ int commandSettle(Display* display, int argc, char** argv)
             timeoutMs = std::atoi(next());
         else if (name == "--poll-ms")
             pollMs = std::atoi(next());
-        else {
+        else if (name == "--window-of") {
+            windowPidWanted = std::atol(next());
+            minWidth = std::atoi(next());
+            minHeight = std::atoi(next());
+        } else {
             std::fprintf(stderr, "verbolix-xwatch: unknown option %s\n", name.c_str());
             return 2;
         }
@@ -238,6 +247,10 @@ int commandSettle(Display* display, int argc, char** argv)
 
     double first = -1, last = -1;
     int changes = 0;
+    bool windowSeen = windowPidWanted == 0;
+    double windowCheckedMs = -100;
+    if (!windowSeen)
+        XSetErrorHandler(ignoreErrors);
     const double bound = msSince(start) + timeoutMs;
     while (true) {
         std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
@@ -250,7 +263,16 @@ int commandSettle(Display* display, int argc, char** argv)
             ++changes;
             previous.swap(current);
         }
-        if (last >= 0 && now - last >= quietMs) {
+        if (!windowSeen && now - windowCheckedMs >= 20) {
+            windowCheckedMs = now;
+            Window window = None;
+            long area = 0;
+            findWindow(display, DefaultRootWindow(display), windowPidWanted, window, area);
+            XWindowAttributes attributes;
+            windowSeen = window != None && XGetWindowAttributes(display, window, &attributes) &&
+                         attributes.width >= minWidth && attributes.height >= minHeight;
+        }
+        if (windowSeen && last >= 0 && now - last >= quietMs) {
             std::printf("settled 1\nfirst_change_ms %.1f\nlast_change_ms %.1f\nchanges %d\n", first, last,
                         changes);
             return 0;
