@@ -1,0 +1,311 @@
+// Drives the program's main window as the user would, for scripts/deploy-test:
+//   verbolix-failover failover [HOOK]
+//                            page through the whole hit list checking every row drawn and
+//                            every look-up, running HOOK at set points
+// (its startup and scroll modes are the older forms of verbolix-bench's).
+// The service must run with --stats; VERBOLIX_API_BASE names it. Lines printed are
+// "name value", read by the script.
+#include "ui/search/cinfinitelistview.h"
+#include "app/cmainframe.h"
+#include "app/cquorbelapp.h"
+#include "ui/search/cquorbelview.h"
+#include "ui/search/vnosnooknoiztocnica.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <arpa/inet.h>
+#include <cstdio>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+struct Stats
+{
+    qint64 requests = -1;
+    qint64 connections = -1;
+};
+
+int statsCalls = 0;
+
+// Asked over a socket of its own so that the program's connections stay as they are; the
+// connection this makes is taken off the count.
+Stats serviceStats()
+{
+    Stats stats;
+    const QUrl base(qEnvironmentVariable("VERBOLIX_API_BASE"));
+    // Only the service itself answers /stats, over plain HTTP; not a proxy in front of it.
+    if (base.scheme() != QStringLiteral("http"))
+        return stats;
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return stats;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(quint16(base.port()));
+    ::inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    QByteArray answer;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        ++statsCalls;
+        const QByteArray request = "GET /stats HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+        if (::write(fd, request.constData(), size_t(request.size())) == request.size()) {
+            char buffer[4096];
+            ssize_t n;
+            while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+                answer.append(buffer, qsizetype(n));
+        }
+    }
+    ::close(fd);
+    for (const QByteArray& line : answer.split('\n')) {
+        const QList<QByteArray> parts = line.trimmed().split(' ');
+        if (parts.size() != 2)
+            continue;
+        if (parts.at(0) == "requests")
+            stats.requests = parts.at(1).toLongLong();
+        else if (parts.at(0) == "connections")
+            stats.connections = parts.at(1).toLongLong() - statsCalls;
+    }
+    return stats;
+}
+
+// Resident and peak resident memory of this process, in KiB.
+qint64 statusKib(const QByteArray& key)
+{
+    QFile file(QStringLiteral("/proc/self/status"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith(QByteArray(key + ':')))
+            return line.mid(key.size() + 1).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+void print(const char* name, qint64 value)
+{
+    std::printf("%s %lld\n", name, static_cast<long long>(value));
+    std::fflush(stdout);
+}
+
+// Runs the event loop until the entry view has finished loading a page, or timeoutMs.
+bool waitForEntry(CQuorbelView* view, bool& shown, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!shown && timer.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    Q_UNUSED(view);
+    return shown;
+}
+
+void sendKey(QWidget* target, QEvent::Type type, int key, bool autoRepeat)
+{
+    QKeyEvent event(type, key, Qt::NoModifier, QString(), autoRepeat);
+    QCoreApplication::sendEvent(target, &event);
+}
+
+// Page Down held from the top of the list to the bottom, as in scroll, checking as it goes:
+// every row on screen after each step has its headword (none left empty because a page could
+// not be fetched) and the caption bar never says the service failed. HOOK, when given, is run
+// with "begin", "third", "two-thirds" and "end" as the selection passes those points, and
+// the sweep waits for it, so that a script can count requests or stop and start services.
+int failoverSweep(CMainFrame* frame, CInfiniteListView* list, int rows, const QString& hook)
+{
+    const auto runHook = [&hook](const QString& point) {
+        if (hook.isEmpty())
+            return true;
+        const int code = QProcess::execute(hook, {point});
+        if (code != 0)
+            std::fprintf(stderr, "verbolix-bench: %s %s ended with %d\n", qPrintable(hook), qPrintable(point),
+                         code);
+        return code == 0;
+    };
+    qint64 emptyRows = 0;
+    qint64 failedSteps = 0;
+    int seenUpTo = 0; // rows 0 .. seenUpTo - 1 have been on screen
+    const auto check = [&] {
+        // Rows page in from a worker: look once what was asked for has come.
+        QElapsedTimer waited;
+        waited.start();
+        do {
+            list->viewport()->repaint();
+            QCoreApplication::processEvents();
+        } while (!frame->isSettled() && waited.elapsed() < 30000 &&
+                 (QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20), true));
+        list->viewport()->repaint();
+        const int top = list->indexAt(QPoint(0, 0)).row();
+        int bottom = list->indexAt(QPoint(0, list->viewport()->height() - 1)).row();
+        if (bottom < 0)
+            bottom = rows - 1;
+        for (int row = qMax(top, 0); row <= bottom; ++row) {
+            if (frame->GetHitHeadword(row).isEmpty())
+                ++emptyRows;
+        }
+        if (top <= seenUpTo)
+            seenUpTo = qMax(seenUpTo, bottom + 1);
+        if (!frame->serviceNotice().isEmpty())
+            ++failedSteps;
+    };
+
+    if (!runHook(QStringLiteral("begin")))
+        return 1;
+    const Stats before = serviceStats();
+    check();
+    const int marks[] = {rows / 3, 2 * rows / 3};
+    const char* markNames[] = {"third", "two-thirds"};
+    int nextMark = 0;
+    sendKey(list, QEvent::KeyPress, Qt::Key_PageDown, false);
+    int presses = 1;
+    check();
+    while (list->currentIndex().row() < rows - 1 && presses < 10000000) {
+        sendKey(list, QEvent::KeyPress, Qt::Key_PageDown, true);
+        ++presses;
+        check();
+        if (presses % 64 == 0)
+            QCoreApplication::processEvents();
+        if (nextMark < 2 && list->currentIndex().row() >= marks[nextMark]) {
+            if (!runHook(QString::fromLatin1(markNames[nextMark])))
+                return 1;
+            ++nextMark;
+        }
+    }
+    sendKey(list, QEvent::KeyRelease, Qt::Key_PageDown, false);
+    QCoreApplication::processEvents();
+    if (!frame->serviceNotice().isEmpty())
+        ++failedSteps;
+    const Stats after = serviceStats();
+    if (!runHook(QStringLiteral("end")))
+        return 1;
+    print("page_down_presses", presses);
+    print("rows_seen", seenUpTo);
+    print("empty_rows", emptyRows);
+    print("failed_steps", failedSteps);
+    if (before.requests >= 0 && after.requests >= 0)
+        print("scroll_requests", after.requests - before.requests);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const bool scroll = argc > 1 && qstrcmp(argv[1], "scroll") == 0;
+    const bool failover = argc > 1 && qstrcmp(argv[1], "failover") == 0;
+    CQuorbelApp::PrepareProcess();
+    CQuorbelApp app(argc, argv);
+
+    // The first entry is shown when the entry view has loaded it; the view exists only once
+    // the window is being created, so watch for its creation.
+    bool shown = false;
+    CQuorbelView* view = nullptr;
+    QTimer watcher;
+    watcher.setInterval(0);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (view || !app.mainFrame() || !app.mainFrame()->entryView())
+            return;
+        view = app.mainFrame()->entryView();
+        QObject::connect(view, &QWebEngineView::loadFinished, [&shown](bool) { shown = true; });
+        watcher.stop();
+    });
+    watcher.start();
+
+    if (const int result = app.InitInstance(); result != 0)
+        return result;
+    CMainFrame* frame = app.mainFrame();
+    if (!view) {
+        view = frame->entryView();
+        QObject::connect(view, &QWebEngineView::loadFinished, [&shown](bool) { shown = true; });
+    }
+    if (!waitForEntry(view, shown, 60000)) {
+        std::fprintf(stderr, "verbolix-bench: no entry was shown\n");
+        return 1;
+    }
+    print("shown_epoch_ms", QDateTime::currentMSecsSinceEpoch());
+    const Stats atStart = serviceStats();
+    print("startup_requests", atStart.requests);
+    print("startup_connections", atStart.connections);
+    print("startup_peak_rss_kib", statusKib("VmHWM"));
+    if (!scroll && !failover)
+        return 0;
+
+    // Ctrl+1: the filter of every dictionary, the synthetic one too.
+    shown = false;
+    frame->ChooseFilterByKey(Qt::Key_1);
+    if (!waitForEntry(view, shown, 60000)) {
+        std::fprintf(stderr, "verbolix-bench: no entry after choosing every dictionary\n");
+        return 1;
+    }
+    CInfiniteListView* list = frame->hitList();
+    const int rows = list->hitCount();
+    print("rows", rows);
+    list->setFocus();
+    if (failover)
+        return failoverSweep(frame, list, rows, argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
+    list->viewport()->repaint();
+    QCoreApplication::processEvents();
+    print("first_page_rss_kib", statusKib("VmRSS"));
+    const Stats beforeScroll = serviceStats();
+
+    // Page Down held from the top to the bottom: the selection moves, rows are drawn, no
+    // entry is fetched until the key goes up.
+    sendKey(list, QEvent::KeyPress, Qt::Key_PageDown, false);
+    int presses = 1;
+    while (list->currentIndex().row() < rows - 1 && presses < 10000000) {
+        sendKey(list, QEvent::KeyPress, Qt::Key_PageDown, true);
+        list->viewport()->repaint();
+        ++presses;
+        if (presses % 64 == 0)
+            QCoreApplication::processEvents();
+    }
+    sendKey(list, QEvent::KeyRelease, Qt::Key_PageDown, false);
+    QCoreApplication::processEvents();
+    const Stats afterScroll = serviceStats();
+    print("page_down_presses", presses);
+    print("scroll_requests", afterScroll.requests - beforeScroll.requests);
+    print("scroll_connections", afterScroll.connections - beforeScroll.connections);
+    print("scroll_rss_kib", statusKib("VmRSS"));
+    print("scroll_peak_rss_kib", statusKib("VmHWM"));
+
+    // Home and End show their entry at once, so the jump costs its page and one entry each.
+    for (const int key : {int(Qt::Key_Home), int(Qt::Key_End), int(Qt::Key_Home)}) {
+        sendKey(list, QEvent::KeyPress, key, false);
+        list->viewport()->repaint();
+        sendKey(list, QEvent::KeyRelease, key, false);
+        QCoreApplication::processEvents();
+    }
+    const Stats afterJump = serviceStats();
+    print("jump_requests", afterJump.requests - afterScroll.requests);
+    print("jump_connections", afterJump.connections - afterScroll.connections);
+    print("jump_rss_kib", statusKib("VmRSS"));
+    print("jump_peak_rss_kib", statusKib("VmHWM"));
+
+    // Enter on a headword from the middle of the list: search, row lookup, entry, page.
+    VnosnoOknoIztocnica* box = frame->headwordBox();
+    const QString word = frame->GetHitHeadword(rows / 2);
+    box->setFocus();
+    box->setText(word);
+    shown = false;
+    QCoreApplication::processEvents();
+    QElapsedTimer enter;
+    enter.start();
+    QTest::keyClick(box, Qt::Key_Return);
+    // Enter returns once the search, the row lookup and the entry have been fetched; the
+    // rest is the web view's page load.
+    const qint64 requestsMs = enter.elapsed();
+    if (!waitForEntry(view, shown, 30000)) {
+        std::fprintf(stderr, "verbolix-bench: Enter showed no entry\n");
+        return 1;
+    }
+    const qint64 totalMs = enter.elapsed();
+    print("enter_requests_ms", requestsMs);
+    print("enter_page_load_ms", totalMs - requestsMs);
+    print("enter_to_entry_ms", totalMs);
+    return 0;
+}
