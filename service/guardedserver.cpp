@@ -223,10 +223,13 @@ void GuardedServer::stopServing()
         for (const Connection& connection : m_open)
             ::shutdown(connection.socket, SHUT_RD);
     }
-    stop();
-    std::unique_lock lock(m_mutex);
-    if (!m_allClosed.wait_for(lock, m_limits.stopGrace, [this] { return m_open.empty(); })) {
+    {
+        // The library gives up writing a body it streams once it is told to stop, so answers
+        // under way finish first, within the grace.
+        std::unique_lock lock(m_mutex);
+        m_allClosed.wait_for(lock, m_limits.stopGrace, [this] { return m_open.empty(); });
         for (const Connection& connection : m_open)
             ::shutdown(connection.socket, SHUT_RDWR);
     }
+    stop();
 }
