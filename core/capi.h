@@ -113,7 +113,6 @@ public:
     // The page request EnsurePosition would send for position; empty when none.
     QString pageUrl(int position, const QString& query) const;
 
-    bool heldBeforeWindow(int position) const;
     QString m_baseUrl;
     QList<CShema> m_sheme;
     QList<CZadetek> m_zadetki;
@@ -125,15 +124,16 @@ public:
     int m_requestDepth = 0;
     int m_firstPosition = -1;
     int m_lastPosition = -1;
-    // The last page of the window that a continuation restarted (positions just before
-    // m_firstPosition): rows still on screen above the new window are drawn from it
-    // rather than fetched again one by one.
-    QList<CZadetek> m_pageBeforeWindow;
     int m_lastEntryId = -1;
     int m_lastEntryDictionaryId = -1;
     QString m_lastEntryHtml;
 
 private:
+    bool heldBeforeWindow(int position) const;
+    // The last page of the window that a continuation restarted (positions just before
+    // m_firstPosition): rows still on screen above the new window are drawn from it
+    // rather than fetched again one by one.
+    QList<CZadetek> m_pageBeforeWindow;
     // The URL EnsurePosition fetches for position and where its hits go; empty when it
     // fetches nothing, with what EnsurePosition then returns in noFetch.
     QString pageUrlFor(int position, QString query, int& noFetch) const;
