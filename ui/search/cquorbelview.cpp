@@ -6,19 +6,105 @@
 #include "ui/search/fileaccessguard.h"
 
 #include <QChildEvent>
+#include <QQuickWidget>
+#include <QQuickWindow>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+
+namespace {
+// The entry is put in by a script world of its own: the page's scripts stay off, and nobody
+// else's script in the application's world sees its function.
+constexpr quint32 entryWorld = QWebEngineScript::UserWorld;
+
+// Parses the entry inertly (a template's content loads nothing and runs nothing), drops what
+// would open a frame or act on the whole page once inserted, and puts the rest into the
+// list item. On the template's own load it takes the entry the page was served with.
+const char* const entryScript = R"js((() => {
+  if (location.protocol !== 'verbolix-entry:' || !document.querySelector('#results li'))
+    return;
+  const refused = 'iframe, frame, frameset, object, embed, applet, portal, fencedframe, meta, base, link';
+  window.showEntry = html => {
+    const parsed = document.createElement('template');
+    parsed.innerHTML = html;
+    for (const element of parsed.content.querySelectorAll(refused))
+      element.remove();
+    document.querySelector('#results li').replaceChildren(parsed.content);
+    window.scrollTo(0, 0);
+    return true;
+  };
+  const item = document.querySelector('#results li');
+  const served = item.getAttribute('data-entry') || '';
+  item.removeAttribute('data-entry');
+  showEntry(served);
+})();)js";
+
+// How long a frame may take before entryShown() is given anyway (nothing visible changed, or
+// the browser draws nothing).
+constexpr int frameWaitMs = 1000;
+
+QString pageStart(const QString& stylesheetPath)
+{
+    return QStringLiteral("<HTML><head><link type=\"text/css\" rel=\"stylesheet\" href=\"") +
+           QStringLiteral("file://") + stylesheetPath +
+           QStringLiteral("\" /></head><BODY><div id=\"page\"><div id=\"results\"><div class=\"center\">"
+                          "<ul class=\"left\">");
+}
+
+const QString pageEnd = QStringLiteral("</ul></div></div></div></BODY></HTML>");
+
+// A JavaScript string literal holding text.
+QString scriptString(const QString& text)
+{
+    QString literal;
+    literal.reserve(text.size() + text.size() / 8 + 2);
+    literal += QLatin1Char('"');
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '"':
+            literal += QLatin1String("\\\"");
+            break;
+        case '\\':
+            literal += QLatin1String("\\\\");
+            break;
+        case '\n':
+            literal += QLatin1String("\\n");
+            break;
+        case '\r':
+            literal += QLatin1String("\\r");
+            break;
+        case 0x2028:
+        case 0x2029:
+            literal += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16);
+            break;
+        default:
+            if (c.unicode() < 0x20)
+                literal += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                literal += c;
+        }
+    }
+    literal += QLatin1Char('"');
+    return literal;
+}
+} // namespace
 
 CQuorbelView::CQuorbelView(DisplayState* display, QWidget* parent)
     : QWebEngineView(parent), m_display(display), m_guard(nullptr)
 {
     // An own profile keeps the entry scheme and the file guard away from any other page.
+    // Off the record it keeps nothing on disk; entries come from memory and need little cache.
     auto* profile = new QWebEngineProfile(this);
+    profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    profile->setHttpCacheMaximumSize(4 * 1024 * 1024);
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     m_guard = new FileAccessGuard(profile);
     profile->setUrlRequestInterceptor(m_guard);
     profile->installUrlSchemeHandler(EntrySchemeHandler::Scheme,
-                                     new EntrySchemeHandler([this] { return m_pageHtml; }, profile));
+                                     new EntrySchemeHandler([this] { return servedPage(); }, profile));
     auto* page = new EntryPage(profile, this);
     QWebEngineSettings* settings = page->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
@@ -26,12 +112,22 @@ CQuorbelView::CQuorbelView(DisplayState* display, QWidget* parent)
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    QWebEngineScript script;
+    script.setName(QStringLiteral("entry"));
+    script.setSourceCode(QString::fromUtf8(entryScript));
+    script.setWorldId(entryWorld);
+    script.setInjectionPoint(QWebEngineScript::DocumentReady);
+    script.setRunsOnSubFrames(false);
+    page->scripts().insert(script);
     setPage(page);
     setContextMenuPolicy(Qt::NoContextMenu);
+    connect(page, &QWebEnginePage::loadFinished, this, &CQuorbelView::onLoadFinished);
+    connect(page, &QWebEnginePage::renderProcessTerminated, this, [this] { m_state = PageState::None; });
 }
 
 CQuorbelView::~CQuorbelView()
 {
+    m_closing = true;
     // The page must go before its profile.
     delete page();
 }
@@ -46,30 +142,128 @@ QString CQuorbelView::RewriteEntry(QString html, const QString& websiteBase)
 
 QString CQuorbelView::BuildPage(const QString& stylesheetPath, const QString& body)
 {
-    return QStringLiteral("<HTML><head><link type=\"text/css\" rel=\"stylesheet\" href=\"") +
-           QStringLiteral("file://") + stylesheetPath +
-           QStringLiteral("\" /></head><BODY><div id=\"page\"><div id=\"results\"><div class=\"center\">"
-                          "<ul class=\"left\"><li>") +
-           body + QStringLiteral("</li></ul></div></div></div></BODY></HTML>");
+    return pageStart(stylesheetPath) + QStringLiteral("<li>") + body + QStringLiteral("</li>") + pageEnd;
+}
+
+bool CQuorbelView::IsWelcomePageAddress(const QString& address)
+{
+    const QUrl url(address, QUrl::StrictMode);
+    return url.isValid() && (url.scheme() == u"http" || url.scheme() == u"https") && !url.host().isEmpty();
+}
+
+// The template as the browser gets it: the entry rides in an attribute, escaped, and the
+// entry script puts it in.
+QString CQuorbelView::servedPage()
+{
+    m_servedSerial = m_serial;
+    const QString stylesheet = m_display ? m_display->stylesheetPath : QString();
+    return pageStart(stylesheet) + QStringLiteral("<li data-entry=\"") + m_entryHtml.toHtmlEscaped() +
+           QStringLiteral("\"></li>") + pageEnd;
+}
+
+void CQuorbelView::Preload()
+{
+    if (m_state == PageState::None)
+        loadTemplate();
+}
+
+void CQuorbelView::loadTemplate()
+{
+    m_state = PageState::Loading;
+    if (m_display)
+        m_guard->setAllowedFile(m_display->stylesheetPath);
+    page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    load(QUrl(QString::fromLatin1(EntrySchemeHandler::Scheme) + QStringLiteral(":/entry")));
 }
 
 void CQuorbelView::ShowEntry(QString html)
 {
     if (!m_display || m_display->displayMode != ModeNormal)
         return;
-    m_pageHtml = BuildPage(m_display->stylesheetPath, RewriteEntry(std::move(html), m_websiteBase));
-    m_guard->setAllowedFile(m_display->stylesheetPath);
-    page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    load(QUrl(QString::fromLatin1(EntrySchemeHandler::Scheme) + QStringLiteral(":/entry/") +
-              QString::number(++m_serial)));
+    m_entryHtml = RewriteEntry(std::move(html), m_websiteBase);
+    m_pageHtml = BuildPage(m_display->stylesheetPath, m_entryHtml);
+    ++m_serial;
+    switch (m_state) {
+    case PageState::Ready:
+        replaceEntry();
+        break;
+    case PageState::Loading: // the load's end puts the latest entry in
+        break;
+    case PageState::None:
+        loadTemplate();
+        break;
+    }
+}
+
+void CQuorbelView::replaceEntry()
+{
+    const quint64 serial = m_serial;
+    page()->runJavaScript(QStringLiteral("showEntry(") + scriptString(m_entryHtml) + QLatin1Char(')'),
+                          entryWorld, [this, serial](const QVariant& done) {
+                              if (m_closing || serial != m_serial)
+                                  return; // a later entry is on its way
+                              if (!done.toBool()) {
+                                  // The document lost its entry script: load it afresh.
+                                  loadTemplate();
+                                  return;
+                              }
+                              emit loadFinished(true);
+                              awaitFrame(serial);
+                          });
+}
+
+void CQuorbelView::onLoadFinished(bool ok)
+{
+    if (url().scheme() != QLatin1String(EntrySchemeHandler::Scheme)) {
+        m_state = PageState::None;
+        return;
+    }
+    if (!ok) {
+        // Superseded or failed; a newer load reports for itself.
+        if (m_state == PageState::Ready)
+            m_state = PageState::None;
+        return;
+    }
+    m_state = PageState::Ready;
+    if (m_servedSerial != m_serial && m_display && m_display->displayMode == ModeNormal)
+        replaceEntry(); // given while the template was on its way
+    else
+        awaitFrame(m_serial);
+}
+
+void CQuorbelView::awaitFrame(quint64 serial)
+{
+    auto* surface = qobject_cast<QQuickWidget*>(focusProxy());
+    if (!surface || !isVisible()) {
+        emit entryShown();
+        return;
+    }
+    m_framePending = serial;
+    connect(surface->quickWindow(), &QQuickWindow::afterRendering, this, &CQuorbelView::onFrameRendered,
+            Qt::UniqueConnection);
+    QTimer::singleShot(frameWaitMs, this, [this, serial] {
+        if (m_framePending == serial) {
+            m_framePending = 0;
+            emit entryShown();
+        }
+    });
+}
+
+void CQuorbelView::onFrameRendered()
+{
+    if (m_framePending) {
+        m_frameRendered = true;
+        focusProxy()->update();
+    }
 }
 
 void CQuorbelView::OnInitialUpdate()
 {
     if (!m_display)
         return;
-    if (!m_display->startPageUrl.isEmpty()) {
+    if (IsWelcomePageAddress(m_display->startPageUrl)) {
         // The welcome page is an ordinary web page from the network and may run its scripts.
+        m_state = PageState::None;
         page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
         load(QUrl(m_display->startPageUrl));
         m_display->displayMode = ModeStartPage;
@@ -91,7 +285,14 @@ bool CQuorbelView::event(QEvent* event)
 
 bool CQuorbelView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusIn)
+    if (event->type() == QEvent::FocusIn) {
         emit focusReceived();
+    } else if (event->type() == QEvent::Paint && m_frameRendered && watched == focusProxy()) {
+        // The surface is painted with the entry's frame; it reaches the screen once this
+        // paint has been flushed.
+        m_frameRendered = false;
+        m_framePending = 0;
+        QTimer::singleShot(0, this, &CQuorbelView::entryShown);
+    }
     return QWebEngineView::eventFilter(watched, event);
 }
