@@ -92,6 +92,11 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     m_display.displayMode = ModeStarting;
     m_stylesheet = std::make_unique<StylesheetFile>();
     m_display.stylesheetPath = m_stylesheet->path();
+    // The browser's start (its processes, the page template) overlaps the start-up requests;
+    // Create() puts the view in its place.
+    m_view = new CQuorbelView(&m_display, this);
+    m_view->hide();
+    m_view->Preload();
     m_alwaysOnTop = Settings::Read(Setting::AlwaysOnTop);
     m_checkClipboard = Settings::Read(Setting::CheckClipboard);
 
@@ -144,7 +149,9 @@ int CMainFrame::Create()
     auto* clientLayout = new QVBoxLayout(client);
     clientLayout->setContentsMargins(0, 0, 0, 0);
     clientLayout->setSpacing(0);
-    m_view = new CQuorbelView(&m_display, client);
+    m_view->setParent(client);
+    m_view->show();
+    m_view->setDrawWithEntry(true);
     m_view->setWebsiteBase(WebsiteUrl());
     m_view->setObjectName(QStringLiteral("entryView"));
     setCentralWidget(client);

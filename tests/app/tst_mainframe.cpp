@@ -32,6 +32,8 @@ QString pathOf(const QString& target)
 {
     return target.left(target.indexOf(QLatin1Char('?')));
 }
+// The browser flags the test was started with, before PrepareProcess added the program's.
+QByteArray userFlags;
 } // namespace
 
 class TestMainFrame : public QObject
@@ -59,6 +61,8 @@ private slots:
     void stylesheetFileGoesWithTheProgram();
     void startPageUntilTheUserActs();
     void copyTakesTheEntrySelection();
+    void browserStartsBeforeTheStartupRequests();
+    void browserFlagsKeepTheUsersOwn();
 
 private:
     void start();
@@ -465,10 +469,36 @@ void TestMainFrame::copyTakesTheEntrySelection()
     QTRY_COMPARE(QApplication::clipboard()->text(), QStringLiteral("vnos 5037"));
 }
 
+// The entry view's template used to be loaded only once the start-up requests had all
+// been answered; now the browser starts with the window object.
+void TestMainFrame::browserStartsBeforeTheStartupRequests()
+{
+    m_frame = std::make_unique<CMainFrame>();
+    QVERIFY(m_frame->entryView());
+    QTRY_COMPARE_WITH_TIMEOUT(m_frame->entryView()->url().scheme(), QStringLiteral("verbolix-entry"), 15000);
+    QCOMPARE(m_server->requests(), QStringList());
+    QCOMPARE(m_frame->Create(), 0);
+    m_frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+    search(QStringLiteral("miza"));
+    QTRY_VERIFY_WITH_TIMEOUT(entryText().startsWith(QStringLiteral("vnos ")), 15000);
+}
+
+// main() ran PrepareProcess under the test's own browser flags: ours go first, the user's
+// follow whole, so that they win where both name a switch.
+void TestMainFrame::browserFlagsKeepTheUsersOwn()
+{
+    const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    QVERIFY2(flags.startsWith("--renderer-process-limit=1 "), flags.constData());
+    if (!userFlags.isEmpty())
+        QVERIFY2(flags.endsWith(QByteArray(userFlags).prepend(' ')), flags.constData());
+}
+
 int main(int argc, char** argv)
 {
     qputenv("VERBOLIX_NO_SPLASH", "1");
     qputenv("VERBOLIX_REQUEST_TIMEOUT_MS", "3000");
+    userFlags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     CQuorbelApp::PrepareProcess();
     CQuorbelApp app(argc, argv);
     TestMainFrame test;

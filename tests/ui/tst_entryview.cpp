@@ -431,6 +431,13 @@ void TestEntryView::welcomePageOnlyFromTheWeb()
     if (shown) {
         QCOMPARE(m_display.displayMode, int(ModeStartPage));
         QTRY_COMPARE_WITH_TIMEOUT(m_view->url().path(), QStringLiteral("/welcome"), 15000);
+        // The user acts: entries follow the welcome page.
+        m_display.displayMode = ModeNormal;
+        m_view->ShowEntry(QStringLiteral("beseda"));
+        QTRY_COMPARE_WITH_TIMEOUT(eval(QStringLiteral("document.querySelector('#results li') ? "
+                                                      "document.querySelector('#results li').textContent : ''"))
+                                      .toString(),
+                                  QStringLiteral("beseda"), 15000);
         return;
     }
     QCOMPARE(m_display.displayMode, int(ModeNormal));

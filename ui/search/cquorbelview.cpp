@@ -21,30 +21,40 @@ namespace {
 constexpr quint32 entryWorld = QWebEngineScript::UserWorld;
 
 // Parses the entry inertly (a template's content loads nothing and runs nothing), drops what
-// would open a frame or act on the whole page once inserted, and puts the rest into the
-// list item. On the template's own load it takes the entry the page was served with.
-const char* const entryScript = R"js((() => {
-  if (location.protocol !== 'verbolix-entry:' || !document.querySelector('#results li'))
-    return;
-  const refused = 'iframe, frame, frameset, object, embed, applet, portal, fencedframe, meta, base, link';
-  window.showEntry = html => {
-    const parsed = document.createElement('template');
-    parsed.innerHTML = html;
-    for (const element of parsed.content.querySelectorAll(refused))
-      element.remove();
-    document.querySelector('#results li').replaceChildren(parsed.content);
-    window.scrollTo(0, 0);
-    return true;
-  };
+// would open a frame or act on the whole page once inserted, and puts the rest into the list
+// item. Defined by every script the view runs, as the world may not have it yet.
+const char* const entryFunction = R"js(
+if (!window.showEntry) window.showEntry = html => {
   const item = document.querySelector('#results li');
-  const served = item.getAttribute('data-entry') || '';
+  if (location.protocol !== 'verbolix-entry:' || !item)
+    return false;
+  const parsed = document.createElement('template');
+  parsed.innerHTML = html;
+  const refused = 'iframe, frame, frameset, object, embed, applet, portal, fencedframe, meta, base, link';
+  for (const element of parsed.content.querySelectorAll(refused))
+    element.remove();
+  item.replaceChildren(parsed.content);
+  window.scrollTo(0, 0);
+  return true;
+};
+)js";
+
+// Puts in the entry the template was served with, unless that was done already; true when it
+// did.
+const char* const servedEntry = R"js((() => {
+  const item = document.querySelector('#results li');
+  if (location.protocol !== 'verbolix-entry:' || !item || !item.hasAttribute('data-entry'))
+    return false;
+  const served = item.getAttribute('data-entry');
   item.removeAttribute('data-entry');
-  showEntry(served);
-})();)js";
+  return showEntry(served);
+})())js";
 
 // How long a frame may take before entryShown() is given anyway (nothing visible changed, or
 // the browser draws nothing).
 constexpr int frameWaitMs = 1000;
+// The longest the window's other changes wait for the entry's frame.
+constexpr int holdLimitMs = 150;
 
 QString pageStart(const QString& stylesheetPath)
 {
@@ -114,7 +124,7 @@ CQuorbelView::CQuorbelView(DisplayState* display, QWidget* parent)
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     QWebEngineScript script;
     script.setName(QStringLiteral("entry"));
-    script.setSourceCode(QString::fromUtf8(entryScript));
+    script.setSourceCode(QString::fromUtf8(entryFunction) + QString::fromUtf8(servedEntry));
     script.setWorldId(entryWorld);
     script.setInjectionPoint(QWebEngineScript::DocumentReady);
     script.setRunsOnSubFrames(false);
@@ -128,6 +138,7 @@ CQuorbelView::CQuorbelView(DisplayState* display, QWidget* parent)
 CQuorbelView::~CQuorbelView()
 {
     m_closing = true;
+    releaseWindow();
     // The page must go before its profile.
     delete page();
 }
@@ -198,12 +209,15 @@ void CQuorbelView::ShowEntry(QString html)
 void CQuorbelView::replaceEntry()
 {
     const quint64 serial = m_serial;
-    page()->runJavaScript(QStringLiteral("showEntry(") + scriptString(m_entryHtml) + QLatin1Char(')'),
+    holdWindow();
+    page()->runJavaScript(QString::fromUtf8(entryFunction) + QStringLiteral("showEntry(") +
+                              scriptString(m_entryHtml) + QLatin1Char(')'),
                           entryWorld, [this, serial](const QVariant& done) {
                               if (m_closing || serial != m_serial)
                                   return; // a later entry is on its way
                               if (!done.toBool()) {
                                   // The document lost its entry script: load it afresh.
+                                  releaseWindow();
                                   loadTemplate();
                                   return;
                               }
@@ -225,16 +239,27 @@ void CQuorbelView::onLoadFinished(bool ok)
         return;
     }
     m_state = PageState::Ready;
-    if (m_servedSerial != m_serial && m_display && m_display->displayMode == ModeNormal)
+    if (m_servedSerial != m_serial && m_display && m_display->displayMode == ModeNormal) {
         replaceEntry(); // given while the template was on its way
-    else
-        awaitFrame(m_serial);
+        return;
+    }
+    awaitFrame(m_serial);
+    // The page's own script puts the served entry in as the document is ready; should the
+    // document have started before that script reached it, the entry is put in from here.
+    page()->runJavaScript(QString::fromUtf8(entryFunction) + QString::fromUtf8(servedEntry), entryWorld,
+                          [this, serial = m_serial](const QVariant& putInNow) {
+                              if (m_closing || serial != m_serial || !putInNow.toBool())
+                                  return;
+                              emit loadFinished(true);
+                              awaitFrame(serial);
+                          });
 }
 
 void CQuorbelView::awaitFrame(quint64 serial)
 {
     auto* surface = qobject_cast<QQuickWidget*>(focusProxy());
     if (!surface || !isVisible()) {
+        releaseWindow();
         emit entryShown();
         return;
     }
@@ -244,6 +269,7 @@ void CQuorbelView::awaitFrame(quint64 serial)
     QTimer::singleShot(frameWaitMs, this, [this, serial] {
         if (m_framePending == serial) {
             m_framePending = 0;
+            releaseWindow();
             emit entryShown();
         }
     });
@@ -253,7 +279,25 @@ void CQuorbelView::onFrameRendered()
 {
     if (m_framePending) {
         m_frameRendered = true;
+        releaseWindow();
         focusProxy()->update();
+    }
+}
+
+void CQuorbelView::holdWindow()
+{
+    if (!m_drawWithEntry || m_heldWindow || !isVisible())
+        return;
+    m_heldWindow = window();
+    m_heldWindow->setUpdatesEnabled(false);
+    QTimer::singleShot(holdLimitMs, this, &CQuorbelView::releaseWindow);
+}
+
+void CQuorbelView::releaseWindow()
+{
+    if (QWidget* held = m_heldWindow) {
+        m_heldWindow = nullptr;
+        held->setUpdatesEnabled(true);
     }
 }
 

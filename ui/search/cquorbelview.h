@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWebEngineView>
 
 struct DisplayState;
@@ -28,6 +29,10 @@ public:
     void Preload();
     // Ignored unless entries are being shown.
     void ShowEntry(QString html);
+    // While on, an entry shown in place holds back its window's repaints until the entry's
+    // frame is ready, so that what changed with it (the list, the count) and the entry reach
+    // the screen in one frame rather than two.
+    void setDrawWithEntry(bool on) { m_drawWithEntry = on; }
     // Once the main window is built: the welcome page when the server named one.
     void OnInitialUpdate();
 
@@ -63,6 +68,8 @@ private:
     void onLoadFinished(bool ok);
     void awaitFrame(quint64 serial);
     void onFrameRendered();
+    void holdWindow();
+    void releaseWindow();
 
     DisplayState* m_display;
     QString m_websiteBase;
@@ -74,5 +81,7 @@ private:
     bool m_frameRendered = false; // the browser's surface has rendered since
     PageState m_state = PageState::None;
     bool m_closing = false;
+    bool m_drawWithEntry = false;
+    QPointer<QWidget> m_heldWindow;
     FileAccessGuard* m_guard;
 };
