@@ -55,9 +55,9 @@ void CQuorbelApp::PrepareProcess()
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     // Entries are small pages without scripts: one renderer process does for the whole run,
-    // drawn in software with one raster thread. The user's own flags come after ours, so
-    // that they win where they differ.
-    const QByteArray ours = QByteArrayLiteral("--renderer-process-limit=1 --disable-gpu --num-raster-threads=1");
+    // and software drawing keeps the browser from setting up GL (less memory, no slower). The
+    // user's own flags come after ours, so that they win where they differ.
+    const QByteArray ours = QByteArrayLiteral("--renderer-process-limit=1 --disable-gpu");
     const QByteArray user = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").trimmed();
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", user.isEmpty() ? ours : ours + ' ' + user);
     EntrySchemeHandler::RegisterScheme();

@@ -14,6 +14,7 @@
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+#include <chrono>
 
 namespace {
 // The entry is put in by a script world of its own: the page's scripts stay off, and nobody
@@ -53,6 +54,8 @@ const char* const servedEntry = R"js((() => {
 // How long a frame may take before entryShown() is given anyway (nothing visible changed, or
 // the browser draws nothing).
 constexpr int frameWaitMs = 1000;
+// A browser that draws nothing for this long after a frame has drawn its last.
+constexpr int settleMs = 40;
 // The longest the window's other changes wait for the entry's frame.
 constexpr int holdLimitMs = 150;
 
@@ -132,6 +135,14 @@ CQuorbelView::CQuorbelView(DisplayState* display, QWidget* parent)
     setPage(page);
     setContextMenuPolicy(Qt::NoContextMenu);
     connect(page, &QWebEnginePage::loadFinished, this, &CQuorbelView::onLoadFinished);
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(settleMs);
+    connect(&m_settle, &QTimer::timeout, this, [this] {
+        if (m_framePending) {
+            m_framePending = 0;
+            emit entryShown();
+        }
+    });
     connect(page, &QWebEnginePage::renderProcessTerminated, this, [this] { m_state = PageState::None; });
 }
 
@@ -166,7 +177,6 @@ bool CQuorbelView::IsWelcomePageAddress(const QString& address)
 // entry script puts it in.
 QString CQuorbelView::servedPage()
 {
-    m_servedSerial = m_serial;
     const QString stylesheet = m_display ? m_display->stylesheetPath : QString();
     return pageStart(stylesheet) + QStringLiteral("<li data-entry=\"") + m_entryHtml.toHtmlEscaped() +
            QStringLiteral("\"></li>") + pageEnd;
@@ -239,20 +249,13 @@ void CQuorbelView::onLoadFinished(bool ok)
         return;
     }
     m_state = PageState::Ready;
-    if (m_servedSerial != m_serial && m_display && m_display->displayMode == ModeNormal) {
-        replaceEntry(); // given while the template was on its way
-        return;
+    // The page's own script has put the served entry in as the document became ready; it
+    // goes in once more from here, as any later one would. That also covers an entry given
+    // while the template was on its way, and a document that started before the script
+    // reached it; and its frame is then told apart from the template's first, blank ones.
+    if (m_serial > 0 && m_display && m_display->displayMode == ModeNormal) {
+        replaceEntry();
     }
-    awaitFrame(m_serial);
-    // The page's own script puts the served entry in as the document is ready; should the
-    // document have started before that script reached it, the entry is put in from here.
-    page()->runJavaScript(QString::fromUtf8(entryFunction) + QString::fromUtf8(servedEntry), entryWorld,
-                          [this, serial = m_serial](const QVariant& putInNow) {
-                              if (m_closing || serial != m_serial || !putInNow.toBool())
-                                  return;
-                              emit loadFinished(true);
-                              awaitFrame(serial);
-                          });
 }
 
 void CQuorbelView::awaitFrame(quint64 serial)
@@ -264,11 +267,13 @@ void CQuorbelView::awaitFrame(quint64 serial)
         return;
     }
     m_framePending = serial;
+    m_frameRendered = false;
     connect(surface->quickWindow(), &QQuickWindow::afterRendering, this, &CQuorbelView::onFrameRendered,
             Qt::UniqueConnection);
     QTimer::singleShot(frameWaitMs, this, [this, serial] {
         if (m_framePending == serial) {
             m_framePending = 0;
+            m_settle.stop();
             releaseWindow();
             emit entryShown();
         }
@@ -332,11 +337,14 @@ bool CQuorbelView::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::FocusIn) {
         emit focusReceived();
     } else if (event->type() == QEvent::Paint && m_frameRendered && watched == focusProxy()) {
-        // The surface is painted with the entry's frame; it reaches the screen once this
-        // paint has been flushed.
+        // The surface is painted with a frame of the browser. The first one after the entry
+        // went in may still be an older one in flight; the entry's is the last before the
+        // browser falls quiet.
         m_frameRendered = false;
-        m_framePending = 0;
-        QTimer::singleShot(0, this, &CQuorbelView::entryShown);
+        m_framePaintedAt = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now().time_since_epoch())
+                               .count();
+        m_settle.start();
     }
     return QWebEngineView::eventFilter(watched, event);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QTimer>
 #include <QWebEngineView>
 
 struct DisplayState;
@@ -13,8 +14,9 @@ class FileAccessGuard;
 //
 // The template is loaded once; each entry then replaces the content of its list item in
 // place, so that showing an entry costs no navigation and the whole run keeps one renderer.
-// Either way an entry shown ends with loadFinished(true), and entryShown() follows once a
-// frame with it has been drawn.
+// Either way an entry shown ends with loadFinished(true) (after the template's load a second
+// one follows, once the entry has been put in again in place), and entryShown() follows once
+// a frame with it has been drawn.
 class CQuorbelView : public QWebEngineView
 {
     Q_OBJECT
@@ -37,6 +39,8 @@ public:
     void OnInitialUpdate();
 
     QString pageHtml() const { return m_pageHtml; }
+    // When the frame of the entry last shown was painted: std::chrono::steady_clock, in ms.
+    qint64 entryFramePaintedAt() const { return m_framePaintedAt; }
     // The page template around an already rewritten entry.
     static QString BuildPage(const QString& stylesheetPath, const QString& body);
     static QString RewriteEntry(QString html, const QString& websiteBase);
@@ -47,7 +51,8 @@ signals:
     // The view or its browser child got the keyboard focus; the main window passes it on.
     void focusReceived();
     // The entry of the last ShowEntry is in the page and a frame showing it has been drawn
-    // (for a hidden view: it is in the page).
+    // (for a hidden view: it is in the page). It comes once the browser has drawn nothing
+    // more for a short while after that frame; entryFramePaintedAt() tells when it was drawn.
     void entryShown();
 
 protected:
@@ -76,9 +81,10 @@ private:
     QString m_pageHtml;
     QString m_entryHtml;          // the rewritten entry of m_pageHtml
     quint64 m_serial = 0;         // of the last entry given
-    quint64 m_servedSerial = 0;   // of the entry the loaded template was served with
     quint64 m_framePending = 0;   // entry whose first frame is awaited; 0 for none
     bool m_frameRendered = false; // the browser's surface has rendered since
+    qint64 m_framePaintedAt = 0;
+    QTimer m_settle;
     PageState m_state = PageState::None;
     bool m_closing = false;
     bool m_drawWithEntry = false;
