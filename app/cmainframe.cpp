@@ -92,11 +92,6 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     m_display.displayMode = ModeStarting;
     m_stylesheet = std::make_unique<StylesheetFile>();
     m_display.stylesheetPath = m_stylesheet->path();
-    // The browser's start (its processes, the page template) overlaps the start-up requests;
-    // Create() puts the view in its place.
-    m_view = new CQuorbelView(&m_display, this);
-    m_view->hide();
-    m_view->Preload();
     m_alwaysOnTop = Settings::Read(Setting::AlwaysOnTop);
     m_checkClipboard = Settings::Read(Setting::CheckClipboard);
 
@@ -133,6 +128,12 @@ int CMainFrame::Create()
     m_display.startPageUrl = m_api.m_message.welcome;
     if (m_display.startPageUrl.isEmpty())
         m_display.displayMode = ModeNormal;
+    // The browser's start (its processes, the page template) overlaps the rest of the
+    // start-up requests; the view goes into its place below. Started before the messages
+    // request, it now and then cost that request its answer.
+    m_view = new CQuorbelView(&m_display, this);
+    m_view->hide();
+    m_view->Preload();
     if (!ShowStartupMessages(m_api.m_message, this))
         return 1; // an upgrade taken or required
 

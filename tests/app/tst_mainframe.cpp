@@ -61,7 +61,6 @@ private slots:
     void stylesheetFileGoesWithTheProgram();
     void startPageUntilTheUserActs();
     void copyTakesTheEntrySelection();
-    void browserStartsBeforeTheStartupRequests();
     void browserFlagsKeepTheUsersOwn();
 
 private:
@@ -467,21 +466,6 @@ void TestMainFrame::copyTakesTheEntrySelection()
     m_frame->headwordBox()->setFocus();
     QTest::keyClick(m_frame->headwordBox(), Qt::Key_C, Qt::ControlModifier);
     QTRY_COMPARE(QApplication::clipboard()->text(), QStringLiteral("vnos 5037"));
-}
-
-// The entry view's template used to be loaded only once the start-up requests had all
-// been answered; now the browser starts with the window object.
-void TestMainFrame::browserStartsBeforeTheStartupRequests()
-{
-    m_frame = std::make_unique<CMainFrame>();
-    QVERIFY(m_frame->entryView());
-    QTRY_COMPARE_WITH_TIMEOUT(m_frame->entryView()->url().scheme(), QStringLiteral("verbolix-entry"), 15000);
-    QCOMPARE(m_server->requests(), QStringList());
-    QCOMPARE(m_frame->Create(), 0);
-    m_frame->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
-    search(QStringLiteral("miza"));
-    QTRY_VERIFY_WITH_TIMEOUT(entryText().startsWith(QStringLiteral("vnos ")), 15000);
 }
 
 // main() ran PrepareProcess under the test's own browser flags: ours go first, the user's
