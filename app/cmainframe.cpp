@@ -117,6 +117,7 @@ int CMainFrame::Create()
     clientLayout->setContentsMargins(0, 0, 0, 0);
     clientLayout->setSpacing(0);
     m_view = new CQuorbelView(&m_display, client);
+    m_view->setDrawWithEntry(true);
     m_view->setWebsiteBase(WebsiteUrl());
     m_view->setObjectName(QStringLiteral("entryView"));
     setCentralWidget(client);
@@ -183,7 +184,14 @@ int CMainFrame::Create()
 
 void CMainFrame::onMessages()
 {
-    m_display.startPageUrl = m_api.m_message.welcome;
+    // The browser's start (its processes, the page template) overlaps the rest of the
+    // start-up requests. Started before the messages request, it now and then cost that
+    // request its answer.
+    if (m_view)
+        m_view->Preload();
+    // Only a page of the web is a welcome page; any other address is as none.
+    m_display.startPageUrl =
+        CQuorbelView::IsWelcomePageAddress(m_api.m_message.welcome) ? m_api.m_message.welcome : QString();
     if (m_display.startPageUrl.isEmpty())
         m_display.displayMode = ModeNormal;
     if (!ShowStartupMessages(m_api.m_message, this) || QuitSignals::received()) {

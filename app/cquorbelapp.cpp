@@ -55,6 +55,12 @@ void CQuorbelApp::PrepareProcess()
     // The browser's sandbox refuses to run as root; a root session still gets its window.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // Entries are small pages without scripts: one renderer process does for the whole run,
+    // and software drawing keeps the browser from setting up GL (less memory, no slower). The
+    // user's own flags come after ours, so that they win where they differ.
+    const QByteArray ours = QByteArrayLiteral("--renderer-process-limit=1 --disable-gpu");
+    const QByteArray user = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").trimmed();
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", user.isEmpty() ? ours : ours + ' ' + user);
     EntrySchemeHandler::RegisterScheme();
 }
 

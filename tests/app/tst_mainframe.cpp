@@ -37,6 +37,8 @@ QString pathOf(const QString& target)
 {
     return target.left(target.indexOf(QLatin1Char('?')));
 }
+// The browser flags the test was started with, before PrepareProcess added the program's.
+QByteArray userFlags;
 } // namespace
 
 class TestMainFrame : public QObject
@@ -70,6 +72,7 @@ private slots:
     void stylesheetFileGoesWithTheProgram();
     void startPageUntilTheUserActs();
     void copyTakesTheEntrySelection();
+    void browserFlagsKeepTheUsersOwn();
 
 private:
     void start();
@@ -634,10 +637,21 @@ void TestMainFrame::copyTakesTheEntrySelection()
     QTRY_COMPARE(QApplication::clipboard()->text(), QStringLiteral("vnos 5037"));
 }
 
+// main() ran PrepareProcess under the test's own browser flags: ours go first, the user's
+// follow whole, so that they win where both name a switch.
+void TestMainFrame::browserFlagsKeepTheUsersOwn()
+{
+    const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    QVERIFY2(flags.startsWith("--renderer-process-limit=1 "), flags.constData());
+    if (!userFlags.isEmpty())
+        QVERIFY2(flags.endsWith(QByteArray(userFlags).prepend(' ')), flags.constData());
+}
+
 int main(int argc, char** argv)
 {
     qputenv("VERBOLIX_NO_SPLASH", "1");
     qputenv("VERBOLIX_REQUEST_TIMEOUT_MS", "3000");
+    userFlags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     CQuorbelApp::PrepareProcess();
     CQuorbelApp app(argc, argv);
     TestMainFrame test;

@@ -28,13 +28,23 @@ private slots:
     void localFilesOtherThanStylesheetAreRefused();
     void hostileEntriesGoNowhere_data();
     void hostileEntriesGoNowhere();
-    void theUsersClickOnALinkGoesThrough();
+    void hostileEntriesGoNowhereInPlace_data();
+    void hostileEntriesGoNowhereInPlace();
+    void entriesShowNoFrames_data();
+    void entriesShowNoFrames();
+    void theUsersClickStaysInTheEntry_data();
+    void theUsersClickStaysInTheEntry();
     void entryLargerThanTwoMegabytesIsShown();
     void entriesAreIgnoredOnStartPage();
+    void entriesReplaceTheContentInOneRenderer();
+    void entryShownFollowsAFrameShowingIt();
+    void welcomePageOnlyFromTheWeb_data();
+    void welcomePageOnlyFromTheWeb();
 
 private:
     bool show(const QString& html);
     QVariant eval(const QString& script);
+    void goesNowhere(bool inPlace);
 
     QTemporaryDir m_dir;
     QString m_stylesheet;
@@ -132,6 +142,17 @@ void TestEntryView::entryIsRewrittenAndStyled_data()
         << entry
         << QStringLiteral("getComputedStyle(document.querySelector('#results ul.left')).listStyleType")
         << QStringLiteral("none");
+    // Cross-references cannot be followed yet: they must not look like links.
+    QTest::newRow("cross-reference: not a link's colour (was link blue)")
+        << entry
+        << QStringLiteral("(s => getComputedStyle(s).color === getComputedStyle(s.parentElement).color)"
+                          "(document.querySelector('span[href]'))")
+        << QStringLiteral("true");
+    QTest::newRow("cross-reference: plain emphasised text")
+        << entry
+        << QStringLiteral("(s => [s.textDecorationLine, s.cursor, s.fontWeight].join())"
+                          "(getComputedStyle(document.querySelector('span[href]')))")
+        << QStringLiteral("none,auto,700");
     QTest::newRow("empty entry is an empty styled page")
         << QString()
         << QStringLiteral("document.querySelector('li').textContent.length + ':' + "
@@ -222,12 +243,33 @@ void TestEntryView::hostileEntriesGoNowhere_data()
 
 void TestEntryView::hostileEntriesGoNowhere()
 {
+    goesNowhere(false);
+}
+
+// The same entries put into a page that already shows one.
+void TestEntryView::hostileEntriesGoNowhereInPlace_data()
+{
+    hostileEntriesGoNowhere_data();
+    QTest::newRow("base") << QStringLiteral("<base href=\"%1/\"><img src=\"frame\">beseda") << QString();
+    QTest::newRow("object") << QStringLiteral("<object data=\"%1/frame\" type=\"text/html\"></object>beseda")
+                            << QString();
+}
+
+void TestEntryView::hostileEntriesGoNowhereInPlace()
+{
+    goesNowhere(true);
+}
+
+void TestEntryView::goesNowhere(bool inPlace)
+{
     QFETCH(QString, html);
     QFETCH(QString, then);
     ScriptedServer server;
     for (const char* path : {"/frame", "/refresh", "/form"})
         server.setAnswer(QString::fromLatin1(path), "<html><body>tuje</body></html>", 200, "text/html");
 
+    if (inPlace)
+        QVERIFY(show(QStringLiteral("prvo")));
     QVERIFY(show(html.arg(server.baseUrl())));
     if (!then.isEmpty())
         eval(then.arg(server.baseUrl()));
@@ -244,25 +286,96 @@ void TestEntryView::hostileEntriesGoNowhere()
              QString());
 }
 
-void TestEntryView::theUsersClickOnALinkGoesThrough()
+// Frames of any kind are dropped from an entry, whichever way it comes in; %1 is a server
+// that answers any frame.
+void TestEntryView::entriesShowNoFrames_data()
 {
-    // Upper-case anchors stay anchors; a click on one by the user leaves the entry.
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<bool>("inPlace");
+    const QList<QPair<const char*, QString>> entries = {
+        {"iframe srcdoc (was rendered)", QStringLiteral("<iframe srcdoc=\"<p>okvir</p>\"></iframe>")},
+        {"iframe", QStringLiteral("<iframe src=\"%1/frame\"></iframe>")},
+        {"object", QStringLiteral("<object data=\"%1/frame\" type=\"text/html\"></object>")},
+        {"embed", QStringLiteral("<embed src=\"%1/frame\" type=\"text/html\">")},
+        {"frameset", QStringLiteral("<frameset><frame src=\"%1/frame\"></frameset>")},
+        {"portal", QStringLiteral("<portal src=\"%1/frame\"></portal>")},
+        {"inside svg", QStringLiteral("<svg><foreignObject width=\"99\" height=\"99\"><iframe "
+                                      "srcdoc=\"okvir\"></iframe></foreignObject></svg>")},
+        {"inside noscript", QStringLiteral("<noscript><iframe srcdoc=\"okvir\"></iframe></noscript>")},
+        {"after a closing template tag", QStringLiteral("</template><iframe srcdoc=\"okvir\"></iframe>")},
+        {"after a closing quote", QStringLiteral("\"></li><iframe srcdoc=\"okvir\"></iframe>")},
+        {"upper case", QStringLiteral("<IFRAME SRCDOC=\"okvir\"></IFRAME>")},
+    };
+    for (const auto& [name, html] : entries) {
+        QTest::addRow("first entry: %s", name) << html + QStringLiteral("beseda") << false;
+        QTest::addRow("in place: %s", name) << html + QStringLiteral("beseda") << true;
+    }
+}
+
+void TestEntryView::entriesShowNoFrames()
+{
+    QFETCH(QString, html);
+    QFETCH(bool, inPlace);
+    ScriptedServer server;
+    server.setAnswer(QStringLiteral("/frame"), "<html><body>tuje</body></html>", 200, "text/html");
+    if (inPlace)
+        QVERIFY(show(QStringLiteral("prvo")));
+    QVERIFY(show(html.arg(server.baseUrl())));
+    QVERIFY(eval(QStringLiteral("document.body.textContent")).toString().contains(QStringLiteral("beseda")));
+    QCOMPARE(eval(QStringLiteral("window.frames.length + ':' + document.querySelectorAll('iframe, frame, "
+                                 "frameset, object, embed, portal').length"))
+                 .toString(),
+             QStringLiteral("0:0"));
+    QCOMPARE(server.requests(), QStringList());
+}
+
+// A user's click on anything in an entry leaves the view where it is. (Upper-case anchors
+// used to be followed.) %1 is a server that answers any page.
+void TestEntryView::theUsersClickStaysInTheEntry_data()
+{
+    QTest::addColumn<QString>("html");
+    const QString box = QStringLiteral("style=\"display:block;width:200px;height:50px\"");
+    QTest::newRow("upper-case anchor (was followed)")
+        << QStringLiteral("<A HREF=\"%1/page\" id=\"target\" %2>povezava</A>").arg(QStringLiteral("%1"), box);
+    QTest::newRow("anchor with a tab (was followed)")
+        << QStringLiteral("<a\thref=\"%1/page\" id=\"target\" %2>povezava</a>")
+               .arg(QStringLiteral("%1"), box);
+    QTest::newRow("area of an image map (was followed)") << QStringLiteral(
+        "<map name=\"m\"><area shape=\"rect\" coords=\"0,0,200,50\" href=\"%1/page\"></map>"
+        "<img id=\"target\" usemap=\"#m\" width=\"200\" height=\"50\" "
+        "src=\"data:image/gif;base64,R0lGODlhAQABAIAAAP///wAAACH5BAEAAAAALAAAAAABAAEAAAICRAEAOw==\">");
+    QTest::newRow("svg anchor") << QStringLiteral(
+        "<svg id=\"target\" width=\"200\" height=\"50\"><a href=\"%1/page\"><rect width=\"200\" "
+        "height=\"50\" fill=\"blue\"/></a></svg>");
+    QTest::newRow("form button")
+        << QStringLiteral("<form action=\"%1/page\"><button id=\"target\" %2>pošlji</button></form>")
+               .arg(QStringLiteral("%1"), box);
+    QTest::newRow("javascript: address")
+        << QStringLiteral("<A HREF=\"javascript:document.title='ran'\" id=\"target\" %2>povezava</A>")
+               .arg(QStringLiteral("%1"), box);
+}
+
+void TestEntryView::theUsersClickStaysInTheEntry()
+{
+    QFETCH(QString, html);
     ScriptedServer server;
     server.setAnswer(QStringLiteral("/page"), "<html><body>spletna stran</body></html>", 200, "text/html");
-    QVERIFY(show(QStringLiteral("<A HREF=\"%1/page\" style=\"display:block;height:50px\">povezava</A>")
-                     .arg(server.baseUrl())));
-    const QVariantList at = eval(QStringLiteral("(r => [r.left + r.width / 2, r.top + r.height / 2])"
-                                                "(document.querySelector('A').getBoundingClientRect())"))
-                                .toList();
+    QVERIFY(show(html.arg(server.baseUrl()) + QStringLiteral("beseda")));
+    const QVariantList at =
+        eval(QStringLiteral("(r => [r.left + r.width / 2, r.top + r.height / 2])"
+                            "(document.getElementById('target').getBoundingClientRect())"))
+            .toList();
     QCOMPARE(at.size(), 2);
     QWidget* surface = m_view->focusProxy();
     QVERIFY(surface);
-    QSignalSpy loaded(m_view, &QWebEngineView::loadFinished);
-    const QPoint point(at.at(0).toInt(), at.at(1).toInt());
-    QTest::mouseClick(surface, Qt::LeftButton, {}, point);
-    QVERIFY(loaded.wait(15000));
-    QCOMPARE(server.requests(QStringLiteral("/page")).size(), 1);
-    QCOMPARE(m_view->url(), QUrl(server.baseUrl() + QStringLiteral("/page")));
+    const QUrl before = m_view->url();
+    QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(at.at(0).toInt(), at.at(1).toInt()));
+    // A followed link would have reached the server by now.
+    QVERIFY(!QTest::qWaitFor([&] { return !server.requests().isEmpty() || m_view->url() != before; }, 1500));
+    QCOMPARE(server.requests(), QStringList());
+    QCOMPARE(m_view->url(), before);
+    QVERIFY(eval(QStringLiteral("document.body.textContent")).toString().contains(QStringLiteral("beseda")));
+    QCOMPARE(eval(QStringLiteral("document.title")).toString(), QString());
 }
 
 void TestEntryView::entryLargerThanTwoMegabytesIsShown()
@@ -284,6 +397,93 @@ void TestEntryView::entriesAreIgnoredOnStartPage()
     QVERIFY(m_view->pageHtml().contains(QStringLiteral("prvo")));
     QCOMPARE(eval(QStringLiteral("document.querySelector('li').textContent")).toString(),
              QStringLiteral("prvo"));
+}
+
+// Entries used to be navigations to a new address each, every one in a renderer process of
+// its own; now the template stays and its content is replaced.
+void TestEntryView::entriesReplaceTheContentInOneRenderer()
+{
+    const QString tall = QStringLiteral("<p style=\"height:5000px\">%1</p>");
+    QVERIFY(show(tall.arg(QStringLiteral("prvo"))));
+    const qint64 renderer = m_view->page()->renderProcessPid();
+    QVERIFY(renderer > 0);
+    const QUrl address = m_view->url();
+    QSignalSpy navigations(m_view, &QWebEngineView::loadStarted);
+    for (const QString& word :
+         {QStringLiteral("drugo"), QStringLiteral("tretje"), QStringLiteral("četrto")}) {
+        eval(QStringLiteral("window.scrollTo(0, 3000)"));
+        QTRY_COMPARE(eval(QStringLiteral("window.scrollY")).toInt(), 3000);
+        QVERIFY(show(tall.arg(word)));
+        QCOMPARE(eval(QStringLiteral("document.querySelector('li').textContent")).toString(), word);
+        // A new entry is read from its top.
+        QCOMPARE(eval(QStringLiteral("window.scrollY")).toInt(), 0);
+        QCOMPARE(m_view->page()->renderProcessPid(), renderer);
+    }
+    QCOMPARE(navigations.count(), 0);
+    QCOMPARE(m_view->url(), address);
+}
+
+// entryShown() comes once the entry is drawn: what the view shows then is the entry, both
+// for the first entry (the template's load) and for the next (in place).
+void TestEntryView::entryShownFollowsAFrameShowingIt()
+{
+    QSignalSpy shown(m_view, &CQuorbelView::entryShown);
+    for (const QColor& colour : {QColor(Qt::green), QColor(Qt::blue), QColor(Qt::red)}) {
+        shown.clear();
+        m_view->ShowEntry(
+            QStringLiteral("<div style=\"position:fixed;inset:0;background:%1\"></div>").arg(colour.name()));
+        QVERIFY(shown.wait(15000));
+        const QImage frame = m_view->grab().toImage();
+        QCOMPARE(frame.pixelColor(frame.rect().center()), colour);
+    }
+}
+
+void TestEntryView::welcomePageOnlyFromTheWeb_data()
+{
+    // %1 is a server with the welcome page.
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("http") << QStringLiteral("%1/welcome") << true;
+    QTest::newRow("javascript: (ran its script)")
+        << QStringLiteral("javascript:document.title='ran'") << false;
+    QTest::newRow("data: (ran its script)")
+        << QStringLiteral("data:text/html,<script>document.title='ran'</script>") << false;
+    QTest::newRow("file") << QStringLiteral("file:///etc/hostname") << false;
+    QTest::newRow("the entries' own scheme") << QStringLiteral("verbolix-entry:/entry") << false;
+    QTest::newRow("about:blank") << QStringLiteral("about:blank") << false;
+    QTest::newRow("ftp") << QStringLiteral("ftp://127.0.0.1/welcome") << false;
+    QTest::newRow("http without a host") << QStringLiteral("http:/welcome") << false;
+}
+
+// Any other welcome page leaves the view as if the server had named none.
+void TestEntryView::welcomePageOnlyFromTheWeb()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, shown);
+    ScriptedServer server;
+    server.setAnswer(QStringLiteral("/welcome"), "<html><body><p>Dobrodošli</p></body></html>", 200,
+                     "text/html; charset=utf-8");
+    m_display.displayMode = ModeStarting;
+    m_display.startPageUrl = QString(address).replace(QStringLiteral("%1"), server.baseUrl());
+    m_view->OnInitialUpdate();
+    if (shown) {
+        QCOMPARE(m_display.displayMode, int(ModeStartPage));
+        QTRY_COMPARE_WITH_TIMEOUT(m_view->url().path(), QStringLiteral("/welcome"), 15000);
+        // The user acts: entries follow the welcome page.
+        m_display.displayMode = ModeNormal;
+        m_view->ShowEntry(QStringLiteral("beseda"));
+        QTRY_COMPARE_WITH_TIMEOUT(eval(QStringLiteral("document.querySelector('#results li') ? "
+                                                      "document.querySelector('#results li').textContent : ''"))
+                                      .toString(),
+                                  QStringLiteral("beseda"), 15000);
+        return;
+    }
+    QCOMPARE(m_display.displayMode, int(ModeNormal));
+    QVERIFY(show(QStringLiteral("beseda")));
+    QCOMPARE(eval(QStringLiteral("document.querySelector('li').textContent")).toString(),
+             QStringLiteral("beseda"));
+    QCOMPARE(eval(QStringLiteral("document.title")).toString(), QString());
+    QCOMPARE(server.requests(), QStringList());
 }
 
 int main(int argc, char** argv)

@@ -6,19 +6,118 @@
 #include "ui/search/fileaccessguard.h"
 
 #include <QChildEvent>
+#include <QQuickWidget>
+#include <QQuickWindow>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+#include <chrono>
+
+namespace {
+// The entry is put in by a script world of its own: the page's scripts stay off, and nobody
+// else's script in the application's world sees its function.
+constexpr quint32 entryWorld = QWebEngineScript::UserWorld;
+
+// Parses the entry inertly (a template's content loads nothing and runs nothing), drops what
+// would open a frame or act on the whole page once inserted, and puts the rest into the list
+// item. Defined by every script the view runs, as the world may not have it yet.
+const char* const entryFunction = R"js(
+if (!window.showEntry) window.showEntry = html => {
+  const item = document.querySelector('#results li');
+  if (location.protocol !== 'verbolix-entry:' || !item)
+    return false;
+  const parsed = document.createElement('template');
+  parsed.innerHTML = html;
+  const refused = 'iframe, frame, frameset, object, embed, applet, portal, fencedframe, meta, base, link';
+  for (const element of parsed.content.querySelectorAll(refused))
+    element.remove();
+  item.replaceChildren(parsed.content);
+  window.scrollTo(0, 0);
+  return true;
+};
+)js";
+
+// Puts in the entry the template was served with, unless that was done already; true when it
+// did.
+const char* const servedEntry = R"js((() => {
+  const item = document.querySelector('#results li');
+  if (location.protocol !== 'verbolix-entry:' || !item || !item.hasAttribute('data-entry'))
+    return false;
+  const served = item.getAttribute('data-entry');
+  item.removeAttribute('data-entry');
+  return showEntry(served);
+})())js";
+
+// How long a frame may take before entryShown() is given anyway (nothing visible changed, or
+// the browser draws nothing).
+constexpr int frameWaitMs = 1000;
+// A browser that draws nothing for this long after a frame has drawn its last.
+constexpr int settleMs = 40;
+// The longest the window's other changes wait for the entry's frame.
+constexpr int holdLimitMs = 150;
+
+QString pageStart(const QString& stylesheetPath)
+{
+    return QStringLiteral("<HTML><head><link type=\"text/css\" rel=\"stylesheet\" href=\"") +
+           QStringLiteral("file://") + stylesheetPath +
+           QStringLiteral("\" /></head><BODY><div id=\"page\"><div id=\"results\"><div class=\"center\">"
+                          "<ul class=\"left\">");
+}
+
+const QString pageEnd = QStringLiteral("</ul></div></div></div></BODY></HTML>");
+
+// A JavaScript string literal holding text.
+QString scriptString(const QString& text)
+{
+    QString literal;
+    literal.reserve(text.size() + text.size() / 8 + 2);
+    literal += QLatin1Char('"');
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '"':
+            literal += QLatin1String("\\\"");
+            break;
+        case '\\':
+            literal += QLatin1String("\\\\");
+            break;
+        case '\n':
+            literal += QLatin1String("\\n");
+            break;
+        case '\r':
+            literal += QLatin1String("\\r");
+            break;
+        case 0x2028:
+        case 0x2029:
+            literal += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16);
+            break;
+        default:
+            if (c.unicode() < 0x20)
+                literal += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                literal += c;
+        }
+    }
+    literal += QLatin1Char('"');
+    return literal;
+}
+} // namespace
 
 CQuorbelView::CQuorbelView(const DisplayState* display, QWidget* parent)
     : QWebEngineView(parent), m_display(display), m_guard(nullptr)
 {
     // An own profile keeps the entry scheme and the file guard away from any other page.
+    // Off the record it keeps nothing on disk; entries come from memory and need little cache.
     auto* profile = new QWebEngineProfile(this);
+    profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    profile->setHttpCacheMaximumSize(4 * 1024 * 1024);
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     m_guard = new FileAccessGuard(profile);
     profile->setUrlRequestInterceptor(m_guard);
     profile->installUrlSchemeHandler(EntrySchemeHandler::Scheme,
-                                     new EntrySchemeHandler([this] { return m_pageHtml; }, profile));
+                                     new EntrySchemeHandler([this] { return servedPage(); }, profile));
     auto* page = new EntryPage(profile, this);
     QWebEngineSettings* settings = page->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
@@ -26,12 +125,31 @@ CQuorbelView::CQuorbelView(const DisplayState* display, QWidget* parent)
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    QWebEngineScript script;
+    script.setName(QStringLiteral("entry"));
+    script.setSourceCode(QString::fromUtf8(entryFunction) + QString::fromUtf8(servedEntry));
+    script.setWorldId(entryWorld);
+    script.setInjectionPoint(QWebEngineScript::DocumentReady);
+    script.setRunsOnSubFrames(false);
+    page->scripts().insert(script);
     setPage(page);
     setContextMenuPolicy(Qt::NoContextMenu);
+    connect(page, &QWebEnginePage::loadFinished, this, &CQuorbelView::onLoadFinished);
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(settleMs);
+    connect(&m_settle, &QTimer::timeout, this, [this] {
+        if (m_framePending) {
+            m_framePending = 0;
+            emit entryShown();
+        }
+    });
+    connect(page, &QWebEnginePage::renderProcessTerminated, this, [this] { m_state = PageState::None; });
 }
 
 CQuorbelView::~CQuorbelView()
 {
+    m_closing = true;
+    releaseWindow();
     // The page must go before its profile.
     delete page();
 }
@@ -46,31 +164,158 @@ QString CQuorbelView::RewriteEntry(QString html, const QString& websiteBase)
 
 QString CQuorbelView::BuildPage(const QString& stylesheetPath, const QString& body)
 {
-    return QStringLiteral("<HTML><head><link type=\"text/css\" rel=\"stylesheet\" href=\"") +
-           QStringLiteral("file://") + stylesheetPath +
-           QStringLiteral("\" /></head><BODY><div id=\"page\"><div id=\"results\"><div class=\"center\">"
-                          "<ul class=\"left\"><li>") +
-           body + QStringLiteral("</li></ul></div></div></div></BODY></HTML>");
+    return pageStart(stylesheetPath) + QStringLiteral("<li>") + body + QStringLiteral("</li>") + pageEnd;
+}
+
+bool CQuorbelView::IsWelcomePageAddress(const QString& address)
+{
+    const QUrl url(address, QUrl::StrictMode);
+    return url.isValid() && (url.scheme() == u"http" || url.scheme() == u"https") && !url.host().isEmpty();
+}
+
+// The template as the browser gets it: the entry rides in an attribute, escaped, and the
+// entry script puts it in.
+QString CQuorbelView::servedPage()
+{
+    const QString stylesheet = m_display ? m_display->stylesheetPath : QString();
+    return pageStart(stylesheet) + QStringLiteral("<li data-entry=\"") + m_entryHtml.toHtmlEscaped() +
+           QStringLiteral("\"></li>") + pageEnd;
+}
+
+void CQuorbelView::Preload()
+{
+    if (m_state == PageState::None)
+        loadTemplate();
+}
+
+void CQuorbelView::loadTemplate()
+{
+    m_state = PageState::Loading;
+    if (m_display)
+        m_guard->setAllowedFile(m_display->stylesheetPath);
+    page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    load(QUrl(QString::fromLatin1(EntrySchemeHandler::Scheme) + QStringLiteral(":/entry")));
 }
 
 void CQuorbelView::ShowEntry(QString html)
 {
     if (!m_display || m_display->displayMode != ModeNormal)
         return;
-    m_pageHtml = BuildPage(m_display->stylesheetPath, RewriteEntry(std::move(html), m_websiteBase));
-    m_guard->setAllowedFile(m_display->stylesheetPath);
-    page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    load(QUrl(QString::fromLatin1(EntrySchemeHandler::Scheme) + QStringLiteral(":/entry/") +
-              QString::number(++m_serial)));
+    m_entryHtml = RewriteEntry(std::move(html), m_websiteBase);
+    m_pageHtml = BuildPage(m_display->stylesheetPath, m_entryHtml);
+    ++m_serial;
+    switch (m_state) {
+    case PageState::Ready:
+        replaceEntry();
+        break;
+    case PageState::Loading: // the load's end puts the latest entry in
+        break;
+    case PageState::None:
+        loadTemplate();
+        break;
+    }
+}
+
+void CQuorbelView::replaceEntry()
+{
+    const quint64 serial = m_serial;
+    holdWindow();
+    page()->runJavaScript(QString::fromUtf8(entryFunction) + QStringLiteral("showEntry(") +
+                              scriptString(m_entryHtml) + QLatin1Char(')'),
+                          entryWorld, [this, serial](const QVariant& done) {
+                              if (m_closing || serial != m_serial)
+                                  return; // a later entry is on its way
+                              if (!done.toBool()) {
+                                  // The document lost its entry script: load it afresh.
+                                  releaseWindow();
+                                  loadTemplate();
+                                  return;
+                              }
+                              emit loadFinished(true);
+                              awaitFrame(serial);
+                          });
+}
+
+void CQuorbelView::onLoadFinished(bool ok)
+{
+    if (url().scheme() != QLatin1String(EntrySchemeHandler::Scheme)) {
+        m_state = PageState::None;
+        return;
+    }
+    if (!ok) {
+        // Superseded or failed; a newer load reports for itself.
+        if (m_state == PageState::Ready)
+            m_state = PageState::None;
+        return;
+    }
+    m_state = PageState::Ready;
+    // The page's own script has put the served entry in as the document became ready; it
+    // goes in once more from here, as any later one would. That also covers an entry given
+    // while the template was on its way, and a document that started before the script
+    // reached it; and its frame is then told apart from the template's first, blank ones.
+    if (m_serial > 0 && m_display && m_display->displayMode == ModeNormal) {
+        replaceEntry();
+    }
+}
+
+void CQuorbelView::awaitFrame(quint64 serial)
+{
+    auto* surface = qobject_cast<QQuickWidget*>(focusProxy());
+    if (!surface || !isVisible()) {
+        releaseWindow();
+        emit entryShown();
+        return;
+    }
+    m_framePending = serial;
+    m_frameRendered = false;
+    connect(surface->quickWindow(), &QQuickWindow::afterRendering, this, &CQuorbelView::onFrameRendered,
+            Qt::UniqueConnection);
+    QTimer::singleShot(frameWaitMs, this, [this, serial] {
+        if (m_framePending == serial) {
+            m_framePending = 0;
+            m_settle.stop();
+            releaseWindow();
+            emit entryShown();
+        }
+    });
+}
+
+void CQuorbelView::onFrameRendered()
+{
+    if (m_framePending) {
+        m_frameRendered = true;
+        releaseWindow();
+        focusProxy()->update();
+    }
+}
+
+void CQuorbelView::holdWindow()
+{
+    if (!m_drawWithEntry || m_heldWindow || !isVisible())
+        return;
+    m_heldWindow = window();
+    m_heldWindow->setUpdatesEnabled(false);
+    QTimer::singleShot(holdLimitMs, this, &CQuorbelView::releaseWindow);
+}
+
+void CQuorbelView::releaseWindow()
+{
+    if (QWidget* held = m_heldWindow) {
+        m_heldWindow = nullptr;
+        held->setUpdatesEnabled(true);
+    }
 }
 
 void CQuorbelView::OnInitialUpdate()
 {
     if (!m_display || m_display->startPageUrl.isEmpty())
         return;
-    // The welcome page is an ordinary web page from the network and may run its scripts.
-    page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
-    load(QUrl(m_display->startPageUrl));
+    if (IsWelcomePageAddress(m_display->startPageUrl)) {
+        // The welcome page is an ordinary web page from the network and may run its scripts.
+        m_state = PageState::None;
+        page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
+        load(QUrl(m_display->startPageUrl));
+    }
 }
 
 bool CQuorbelView::event(QEvent* event)
@@ -86,7 +331,17 @@ bool CQuorbelView::event(QEvent* event)
 
 bool CQuorbelView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusIn)
+    if (event->type() == QEvent::FocusIn) {
         emit focusReceived();
+    } else if (event->type() == QEvent::Paint && m_frameRendered && watched == focusProxy()) {
+        // The surface is painted with a frame of the browser. The first one after the entry
+        // went in may still be an older one in flight; the entry's is the last before the
+        // browser falls quiet.
+        m_frameRendered = false;
+        m_framePaintedAt = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now().time_since_epoch())
+                               .count();
+        m_settle.start();
+    }
     return QWebEngineView::eventFilter(watched, event);
 }

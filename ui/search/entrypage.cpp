@@ -11,5 +11,6 @@ bool EntryPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bo
     const bool showingEntry = this->url().scheme() == QLatin1String(EntrySchemeHandler::Scheme);
     if (!showingEntry || type == NavigationTypeTyped) // the program's own load()
         return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
-    return isMainFrame && type == NavigationTypeLinkClicked;
+    // Cross-references are not links yet, and anything else in an entry would leave it.
+    return false;
 }

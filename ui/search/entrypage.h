@@ -2,10 +2,9 @@
 
 #include <QWebEnginePage>
 
-// The entry view's page. While it shows an entry, nothing but the user moves it elsewhere:
-// the program's own loads and the user's link clicks go through; frames inside the entry,
-// refreshes and redirects, and form submissions do not. Other pages (the welcome page, a
-// page the user clicked to) navigate as any web page does.
+// The entry view's page. While it shows an entry, only the program's own loads move it: no
+// link, not even one the user clicks, no frame, refresh, redirect or form leaves the entry.
+// Other pages (the welcome page) navigate as any web page does.
 class EntryPage : public QWebEnginePage
 {
     Q_OBJECT
