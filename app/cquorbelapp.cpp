@@ -24,16 +24,16 @@ CQuorbelApp::CQuorbelApp(int& argc, char** argv) : QApplication(argc, argv)
     QLocale::setDefault(QLocale(QLocale::Slovenian, QLocale::Slovenia));
     installTranslator(new QtTranslations(this));
 
-    connect(new QuitSignals(this), &QuitSignals::quitRequested, this, [] {
-        // Before the main loop runs, quit() does nothing: a start-up dialog is ended here, and
-        // start-up then stops on QuitSignals::received().
+    connect(new QuitSignals(this), &QuitSignals::quitRequested, this, [this] {
+        // A start-up dialog is ended here, and start-up then stops on QuitSignals::received().
         const QWidgetList windows = QApplication::topLevelWidgets();
         for (QWidget* window : windows) {
             auto* dialog = qobject_cast<QDialog*>(window);
             if (dialog && dialog->isVisible() && dialog->isModal())
                 dialog->done(QDialog::Rejected);
         }
-        QCoreApplication::quit();
+        // Ended while starting, the program says so in its exit code, as when killed.
+        QCoreApplication::exit(m_frame && m_frame->startupDone() ? 0 : QuitSignals::exitCode());
     });
     // A held Enter or Down then reaches the widgets as presses and one real release.
     X11Desktop::enableDetectableAutoRepeat();
