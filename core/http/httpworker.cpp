@@ -1,11 +1,13 @@
 #include "core/http/httpworker.h"
 
+#include "core/apiconfig.h"
 #include "core/http/httptransfer.h"
 
 #include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QUrl>
 #include <atomic>
 #include <curl/curl.h>
 #include <mutex>
@@ -144,6 +146,13 @@ struct HttpWorker::Impl : std::enable_shared_from_this<HttpWorker::Impl>
     }
 };
 
+int HttpWorker::connectionsPerHost()
+{
+    const QString host = QUrl(ApiBaseUrl()).host();
+    const bool loopback = host == u"localhost" || host.startsWith(u"127.") || host == u"::1";
+    return loopback ? maxConnectionsPerLoopbackHost : maxConnectionsPerHost;
+}
+
 HttpWorker::HttpWorker() : d(std::make_shared<Impl>())
 {
     // HttpTransfer initialises libcurl once per process; a throwaway one does it here,
@@ -154,11 +163,12 @@ HttpWorker::HttpWorker() : d(std::make_shared<Impl>())
     if (d->share)
         curl_share_setopt(d->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
     if (d->multi) {
-        curl_multi_setopt(d->multi, CURLMOPT_MAXCONNECTS, long(maxConnectionsPerHost));
+        const long connections = connectionsPerHost();
+        curl_multi_setopt(d->multi, CURLMOPT_MAXCONNECTS, connections);
         // More transfers to one server than this wait inside libcurl for a connection to come
         // free (over HTTP/2 they share one connection anyway): a burst of new connections
         // larger than the server's listen queue loses some and costs seconds of retries.
-        curl_multi_setopt(d->multi, CURLMOPT_MAX_HOST_CONNECTIONS, long(maxConnectionsPerHost));
+        curl_multi_setopt(d->multi, CURLMOPT_MAX_HOST_CONNECTIONS, connections);
         d->thread = std::thread([impl = d.get()] { impl->run(); });
     }
 }

@@ -21,8 +21,14 @@ public:
 
     // How many transfers run at once; more wait their turn in the order they were asked.
     static constexpr int maxRunning = 128;
-    // Connections open at once to one server, as the blocking client's batches.
+    // Connections open at once to one server: a remote one gets as many as the blocking
+    // client's batches (over HTTP/2 they share one connection anyway); the local service on
+    // loopback, where a connection costs nothing and its listen queue is deep, as many as
+    // start-up's icons need to come in one or two waves.
     static constexpr int maxConnectionsPerHost = 8;
+    static constexpr int maxConnectionsPerLoopbackHost = 64;
+    // The limit for the service the program talks to (ApiBaseUrl()).
+    static int connectionsPerHost();
 
     HttpWorker();
     // Cancels what is still running and waits for the thread.
