@@ -14,6 +14,7 @@
 #include "app/windowstacking.h"
 #include "app/cmyoutlookbar.h"
 #include "ui/search/cquorbelview.h"
+#include "ui/search/entryzoom.h"
 #include "ui/search/hitlistmodel.h"
 #include "ui/search/iskalnooknoinseznam.h"
 #include "app/mycmfccaptionbar.h"
@@ -120,6 +121,10 @@ int CMainFrame::Create()
     m_view->setDrawWithEntry(true);
     m_view->setWebsiteBase(WebsiteUrl());
     m_view->setObjectName(QStringLiteral("entryView"));
+    m_view->setZoomPercent(EntryZoom::Clamp(Settings::Read(Setting::EntryZoomPercent)));
+    connect(m_view, &CQuorbelView::zoomStepRequested, this, [this](int steps) {
+        setEntryZoom(EntryZoom::Step(Settings::Read(Setting::EntryZoomPercent), steps));
+    });
     setCentralWidget(client);
 
     m_toolbar = new MyToolbar(QUrl(WebsiteUrl()).host(), this);
@@ -832,6 +837,16 @@ bool CMainFrame::handleKey(QKeyEvent* event, bool press)
         ChooseFilterByKey(key);
         return true;
     }
+    // The entries' size, on the keys browsers use: = is + without Shift on many layouts.
+    const bool zoomIn = key == Qt::Key_Plus || key == Qt::Key_Equal;
+    if (ctrl && (zoomIn || key == Qt::Key_Minus)) {
+        setEntryZoom(EntryZoom::Step(Settings::Read(Setting::EntryZoomPercent), zoomIn ? 1 : -1));
+        return true;
+    }
+    if (ctrl && key == Qt::Key_0) {
+        setEntryZoom(EntryZoom::normalPercent);
+        return true;
+    }
     // Copy and cut belong to the entry view whenever it holds a selection.
     const bool copy = (ctrl && (key == Qt::Key_C || key == Qt::Key_Insert));
     const bool cut = (ctrl && key == Qt::Key_X) || (shift && key == Qt::Key_Delete);
@@ -854,6 +869,14 @@ bool CMainFrame::handleKey(QKeyEvent* event, bool press)
         return true;
     }
     return false;
+}
+
+void CMainFrame::setEntryZoom(int percent)
+{
+    percent = EntryZoom::Clamp(percent);
+    if (m_view)
+        m_view->setZoomPercent(percent);
+    Settings::Write(Setting::EntryZoomPercent, percent);
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)

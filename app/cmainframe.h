@@ -141,6 +141,8 @@ protected:
 private:
     bool handleKey(QKeyEvent* event, bool press);
     void moveFocusWithTab();
+    // Sizes the entries and keeps the size for the next run.
+    void setEntryZoom(int percent);
     void applyAlwaysOnTop(bool on);
     void onFilterChosen(int position);
     void onUserResized(int heightBefore);

@@ -32,6 +32,8 @@ inline constexpr IntSetting WindowWidth{"WindowWidth", 0};
 inline constexpr IntSetting WindowHeight{"WindowHeight", 0};
 inline constexpr IntSetting WindowMaximized{"WindowMaximized", 0};
 inline constexpr IntSetting PaneWidth{"PaneWidth", 0};
+// The size of the entries in per cent, the same for every entry.
+inline constexpr IntSetting EntryZoomPercent{"EntryZoomPercent", 100};
 } // namespace Setting
 
 namespace Settings {

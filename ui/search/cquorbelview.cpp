@@ -10,6 +10,7 @@
 #include <QQuickWindow>
 #include <QTimer>
 #include <QWebEnginePage>
+#include <QWheelEvent>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -325,6 +326,8 @@ bool CQuorbelView::event(QEvent* event)
             child->installEventFilter(this);
     } else if (event->type() == QEvent::FocusIn) {
         emit focusReceived();
+    } else if (event->type() == QEvent::Wheel && zoomByWheel(static_cast<QWheelEvent*>(event))) {
+        return true;
     }
     return QWebEngineView::event(event);
 }
@@ -333,6 +336,10 @@ bool CQuorbelView::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::FocusIn) {
         emit focusReceived();
+    } else if (event->type() == QEvent::Wheel) {
+        // The browser's surface gets the wheel; with Ctrl it sizes the entries, not the page.
+        if (zoomByWheel(static_cast<QWheelEvent*>(event)))
+            return true;
     } else if (event->type() == QEvent::Paint && m_frameRendered && watched == focusProxy()) {
         // The surface is painted with a frame of the browser. The first one after the entry
         // went in may still be an older one in flight; the entry's is the last before the
@@ -344,4 +351,21 @@ bool CQuorbelView::eventFilter(QObject* watched, QEvent* event)
         m_settle.start();
     }
     return QWebEngineView::eventFilter(watched, event);
+}
+
+bool CQuorbelView::zoomByWheel(QWheelEvent* event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        m_wheelRest = 0;
+        return false;
+    }
+    // A notch is 120; a touchpad sends a little at a time, which adds up to steps.
+    constexpr int notch = 120;
+    m_wheelRest += event->angleDelta().y();
+    const int steps = m_wheelRest / notch;
+    m_wheelRest -= steps * notch;
+    if (steps != 0)
+        emit zoomStepRequested(steps);
+    event->accept();
+    return true;
 }

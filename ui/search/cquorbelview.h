@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <QWebEngineView>
 
+class QWheelEvent;
 struct DisplayState;
 class EntrySchemeHandler;
 class FileAccessGuard;
@@ -40,6 +41,9 @@ public:
     // window then shows the start page mode).
     void OnInitialUpdate();
 
+    // The size of the entries, kept by the browser across entries and page loads.
+    void setZoomPercent(int percent) { setZoomFactor(percent / 100.0); }
+
     QString pageHtml() const { return m_pageHtml; }
     // When the frame of the entry last shown was painted: std::chrono::steady_clock, in ms.
     qint64 entryFramePaintedAt() const { return m_framePaintedAt; }
@@ -56,6 +60,9 @@ signals:
     // (for a hidden view: it is in the page). It comes once the browser has drawn nothing
     // more for a short while after that frame; entryFramePaintedAt() tells when it was drawn.
     void entryShown();
+    // Ctrl and the wheel over the view: steps up (away from the user) or down; the main
+    // window decides the size.
+    void zoomStepRequested(int steps);
 
 protected:
     bool event(QEvent* event) override;
@@ -77,6 +84,7 @@ private:
     void onFrameRendered();
     void holdWindow();
     void releaseWindow();
+    bool zoomByWheel(QWheelEvent* event);
 
     const DisplayState* m_display;
     QString m_websiteBase;
@@ -90,6 +98,7 @@ private:
     PageState m_state = PageState::None;
     bool m_closing = false;
     bool m_drawWithEntry = false;
+    int m_wheelRest = 0; // of a fine-grained wheel, less than a whole step so far
     QPointer<QWidget> m_heldWindow;
     FileAccessGuard* m_guard;
 };
