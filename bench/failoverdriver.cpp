@@ -2,7 +2,6 @@
 //   verbolix-failover failover [HOOK]
 //                            page through the whole hit list checking every row drawn and
 //                            every look-up, running HOOK at set points
-// (its startup and scroll modes are the older forms of verbolix-bench's).
 // The service must run with --stats; VERBOLIX_API_BASE names it. Lines printed are
 // "name value", read by the script.
 #include "ui/search/cinfinitelistview.h"
@@ -10,6 +9,7 @@
 #include "app/cquorbelapp.h"
 #include "ui/search/cquorbelview.h"
 #include "ui/search/vnosnooknoiztocnica.h"
+#include "bench/servicestats.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -26,54 +26,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct Stats
-{
-    qint64 requests = -1;
-    qint64 connections = -1;
-};
-
-int statsCalls = 0;
-
-// Asked over a socket of its own so that the program's connections stay as they are; the
-// connection this makes is taken off the count.
-Stats serviceStats()
-{
-    Stats stats;
-    const QUrl base(qEnvironmentVariable("VERBOLIX_API_BASE"));
-    // Only the service itself answers /stats, over plain HTTP; not a proxy in front of it.
-    if (base.scheme() != QStringLiteral("http"))
-        return stats;
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        return stats;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(quint16(base.port()));
-    ::inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
-    QByteArray answer;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        ++statsCalls;
-        const QByteArray request = "GET /stats HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
-        if (::write(fd, request.constData(), size_t(request.size())) == request.size()) {
-            char buffer[4096];
-            ssize_t n;
-            while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
-                answer.append(buffer, qsizetype(n));
-        }
-    }
-    ::close(fd);
-    for (const QByteArray& line : answer.split('\n')) {
-        const QList<QByteArray> parts = line.trimmed().split(' ');
-        if (parts.size() != 2)
-            continue;
-        if (parts.at(0) == "requests")
-            stats.requests = parts.at(1).toLongLong();
-        else if (parts.at(0) == "connections")
-            stats.connections = parts.at(1).toLongLong() - statsCalls;
-    }
-    return stats;
-}
 
 // Resident and peak resident memory of this process, in KiB.
 qint64 statusKib(const QByteArray& key)
@@ -130,8 +82,9 @@ int failoverSweep(CMainFrame* frame, CInfiniteListView* list, int rows, const QS
     qint64 emptyRows = 0;
     qint64 failedSteps = 0;
     int seenUpTo = 0; // rows 0 .. seenUpTo - 1 have been on screen
-    const auto check = [&] {
-        // Rows page in from a worker: look once what was asked for has come.
+    // Requests go out from a worker and answers come later: wait until what was asked for
+    // has come, so that a count read afterwards holds every request of the step.
+    const auto settle = [&] {
         QElapsedTimer waited;
         waited.start();
         do {
@@ -139,6 +92,9 @@ int failoverSweep(CMainFrame* frame, CInfiniteListView* list, int rows, const QS
             QCoreApplication::processEvents();
         } while (!frame->isSettled() && waited.elapsed() < 30000 &&
                  (QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20), true));
+    };
+    const auto check = [&] {
+        settle();
         list->viewport()->repaint();
         const int top = list->indexAt(QPoint(0, 0)).row();
         int bottom = list->indexAt(QPoint(0, list->viewport()->height() - 1)).row();
@@ -156,7 +112,7 @@ int failoverSweep(CMainFrame* frame, CInfiniteListView* list, int rows, const QS
 
     if (!runHook(QStringLiteral("begin")))
         return 1;
-    const Stats before = serviceStats();
+    const ServiceStats before = serviceStats();
     check();
     const int marks[] = {rows / 3, 2 * rows / 3};
     const char* markNames[] = {"third", "two-thirds"};
@@ -177,10 +133,10 @@ int failoverSweep(CMainFrame* frame, CInfiniteListView* list, int rows, const QS
         }
     }
     sendKey(list, QEvent::KeyRelease, Qt::Key_PageDown, false);
-    QCoreApplication::processEvents();
+    settle(); // the entry of the last row
     if (!frame->serviceNotice().isEmpty())
         ++failedSteps;
-    const Stats after = serviceStats();
+    const ServiceStats after = serviceStats();
     if (!runHook(QStringLiteral("end")))
         return 1;
     print("page_down_presses", presses);
@@ -196,8 +152,10 @@ int failoverSweep(CMainFrame* frame, CInfiniteListView* list, int rows, const QS
 
 int main(int argc, char** argv)
 {
-    const bool scroll = argc > 1 && qstrcmp(argv[1], "scroll") == 0;
-    const bool failover = argc > 1 && qstrcmp(argv[1], "failover") == 0;
+    if (argc < 2 || qstrcmp(argv[1], "failover") != 0) {
+        std::fprintf(stderr, "usage: verbolix-failover failover [HOOK]\n");
+        return 2;
+    }
     CQuorbelApp::PrepareProcess();
     CQuorbelApp app(argc, argv);
 
@@ -228,12 +186,10 @@ int main(int argc, char** argv)
         return 1;
     }
     print("shown_epoch_ms", QDateTime::currentMSecsSinceEpoch());
-    const Stats atStart = serviceStats();
+    const ServiceStats atStart = serviceStats();
     print("startup_requests", atStart.requests);
     print("startup_connections", atStart.connections);
     print("startup_peak_rss_kib", statusKib("VmHWM"));
-    if (!scroll && !failover)
-        return 0;
 
     // Ctrl+1: the filter of every dictionary, the synthetic one too.
     shown = false;
@@ -246,66 +202,5 @@ int main(int argc, char** argv)
     const int rows = list->hitCount();
     print("rows", rows);
     list->setFocus();
-    if (failover)
-        return failoverSweep(frame, list, rows, argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
-    list->viewport()->repaint();
-    QCoreApplication::processEvents();
-    print("first_page_rss_kib", statusKib("VmRSS"));
-    const Stats beforeScroll = serviceStats();
-
-    // Page Down held from the top to the bottom: the selection moves, rows are drawn, no
-    // entry is fetched until the key goes up.
-    sendKey(list, QEvent::KeyPress, Qt::Key_PageDown, false);
-    int presses = 1;
-    while (list->currentIndex().row() < rows - 1 && presses < 10000000) {
-        sendKey(list, QEvent::KeyPress, Qt::Key_PageDown, true);
-        list->viewport()->repaint();
-        ++presses;
-        if (presses % 64 == 0)
-            QCoreApplication::processEvents();
-    }
-    sendKey(list, QEvent::KeyRelease, Qt::Key_PageDown, false);
-    QCoreApplication::processEvents();
-    const Stats afterScroll = serviceStats();
-    print("page_down_presses", presses);
-    print("scroll_requests", afterScroll.requests - beforeScroll.requests);
-    print("scroll_connections", afterScroll.connections - beforeScroll.connections);
-    print("scroll_rss_kib", statusKib("VmRSS"));
-    print("scroll_peak_rss_kib", statusKib("VmHWM"));
-
-    // Home and End show their entry at once, so the jump costs its page and one entry each.
-    for (const int key : {int(Qt::Key_Home), int(Qt::Key_End), int(Qt::Key_Home)}) {
-        sendKey(list, QEvent::KeyPress, key, false);
-        list->viewport()->repaint();
-        sendKey(list, QEvent::KeyRelease, key, false);
-        QCoreApplication::processEvents();
-    }
-    const Stats afterJump = serviceStats();
-    print("jump_requests", afterJump.requests - afterScroll.requests);
-    print("jump_connections", afterJump.connections - afterScroll.connections);
-    print("jump_rss_kib", statusKib("VmRSS"));
-    print("jump_peak_rss_kib", statusKib("VmHWM"));
-
-    // Enter on a headword from the middle of the list: search, row lookup, entry, page.
-    VnosnoOknoIztocnica* box = frame->headwordBox();
-    const QString word = frame->GetHitHeadword(rows / 2);
-    box->setFocus();
-    box->setText(word);
-    shown = false;
-    QCoreApplication::processEvents();
-    QElapsedTimer enter;
-    enter.start();
-    QTest::keyClick(box, Qt::Key_Return);
-    // Enter returns once the search, the row lookup and the entry have been fetched; the
-    // rest is the web view's page load.
-    const qint64 requestsMs = enter.elapsed();
-    if (!waitForEntry(view, shown, 30000)) {
-        std::fprintf(stderr, "verbolix-bench: Enter showed no entry\n");
-        return 1;
-    }
-    const qint64 totalMs = enter.elapsed();
-    print("enter_requests_ms", requestsMs);
-    print("enter_page_load_ms", totalMs - requestsMs);
-    print("enter_to_entry_ms", totalMs);
-    return 0;
+    return failoverSweep(frame, list, rows, argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
 }

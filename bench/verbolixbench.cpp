@@ -14,6 +14,7 @@
 // Nothing here waits for a call to return with its answer: requests may be answered later
 // than the call that made them, so every wait is on what the window shows (the count, the
 // rows' pixels, the entry view's frames).
+#include "bench/servicestats.h"
 #include "app/cmainframe.h"
 #include "app/cquorbelapp.h"
 #include "ui/search/cinfinitelistview.h"
@@ -61,51 +62,6 @@ struct Options
     // Where the stop mode saves the window as drawn at its end, to check what "blank" was.
     QString saveImage;
 };
-
-struct Stats
-{
-    qint64 requests = -1;
-    qint64 connections = -1;
-};
-
-int statsCalls = 0;
-
-// Asked over a socket of its own so that the program's connections stay as they are; the
-// connection this makes is taken off the count.
-Stats serviceStats()
-{
-    Stats stats;
-    const QUrl base(qEnvironmentVariable("VERBOLIX_API_BASE"));
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        return stats;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(quint16(base.port()));
-    ::inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
-    QByteArray answer;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        ++statsCalls;
-        const QByteArray request = "GET /stats HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
-        if (::write(fd, request.constData(), size_t(request.size())) == request.size()) {
-            char buffer[4096];
-            ssize_t n;
-            while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
-                answer.append(buffer, qsizetype(n));
-        }
-    }
-    ::close(fd);
-    for (const QByteArray& line : answer.split('\n')) {
-        const QList<QByteArray> parts = line.trimmed().split(' ');
-        if (parts.size() != 2)
-            continue;
-        if (parts.at(0) == "requests")
-            stats.requests = parts.at(1).toLongLong();
-        else if (parts.at(0) == "connections")
-            stats.connections = parts.at(1).toLongLong() - statsCalls;
-    }
-    return stats;
-}
 
 // Resident and peak resident memory of this process, in KiB.
 qint64 statusKib(const QByteArray& key)
@@ -606,7 +562,7 @@ int main(int argc, char** argv)
     printMs("startup_count_ms", countedMs);
     printMs("startup_stall_ms", startupStallMs);
     print("startup_view_frames_quick", frames->quick() ? 1 : 0);
-    const Stats atStart = serviceStats();
+    const ServiceStats atStart = serviceStats();
     print("startup_requests", atStart.requests);
     print("startup_connections", atStart.connections);
     print("startup_peak_rss_kib", statusKib("VmHWM"));
@@ -682,7 +638,7 @@ int main(int argc, char** argv)
     }
 
     print("first_page_rss_kib", statusKib("VmRSS"));
-    const Stats beforeScroll = serviceStats();
+    const ServiceStats beforeScroll = serviceStats();
 
     // Page Down held from the top to the bottom (or for the given presses): the selection
     // moves, rows are drawn, no entry is fetched until the key goes up.
@@ -692,7 +648,7 @@ int main(int argc, char** argv)
     const PagingResult paging = pageDown(list, options.presses);
     const double pagingStall = stalls->longestMs();
     idle(50);
-    const Stats afterScroll = serviceStats();
+    const ServiceStats afterScroll = serviceStats();
     print("page_down_presses", paging.presses);
     print("page_down_rows", list->currentIndex().row() - qMax(0, topBefore));
     printMs("page_down_ms", paging.ms);
@@ -714,7 +670,7 @@ int main(int argc, char** argv)
         waitForViewSettled(*frames, nowMs(), 200, 3000);
     }
     printMs("jump_stall_ms", stalls->longestMs());
-    const Stats afterJump = serviceStats();
+    const ServiceStats afterJump = serviceStats();
     print("jump_requests", afterJump.requests - afterScroll.requests);
     print("jump_connections", afterJump.connections - afterScroll.connections);
     print("jump_rss_kib", statusKib("VmRSS"));

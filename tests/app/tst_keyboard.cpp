@@ -4,6 +4,7 @@
 #include "app/mytoolbar.h"
 #include "core/settings.h"
 #include "tests/support/scripteddictionaryservice.h"
+#include "tests/support/framesettle.h"
 #include "tests/support/scriptedserver.h"
 #include "tests/support/tempconfig.h"
 #include "ui/search/cinfinitelistview.h"
@@ -170,8 +171,7 @@ void TestKeyboard::clipboardToggleWritesOneMinusValue()
     QFETCH(bool, onAfter);
     Settings::Write(Setting::CheckClipboard, stored);
     start();
-    QTRY_VERIFY(!m_server->requests(u"/1.0/search/get-entry"_s).isEmpty()); // start-up is over
-    QCoreApplication::processEvents();
+    QVERIFY(waitUntilSettled(*m_frame)); // start-up, with its look at the clipboard, is over
 
     m_frame->toolbar()->clipboardAction()->trigger();
     QCOMPARE(Settings::Read(Setting::CheckClipboard), written);
@@ -179,9 +179,12 @@ void TestKeyboard::clipboardToggleWritesOneMinusValue()
     // Monitoring follows the new value: a copy is searched only when it is exactly 1.
     m_server->clearRequests();
     QGuiApplication::clipboard()->setText(u"miza"_s);
-    QCoreApplication::processEvents();
-    const bool searched = !m_server->requests(u"/1.0/search"_s).isEmpty();
-    QCOMPARE(searched, onAfter);
+    QVERIFY(waitUntilSettled(*m_frame));
+    // The search goes out from the request thread: wait for it when one is due.
+    if (onAfter)
+        QTRY_VERIFY(!m_server->requests(u"/1.0/search"_s).isEmpty());
+    QCOMPARE(m_frame->lastQuery() == u"miza"_s, onAfter);
+    QCOMPARE(!m_server->requests(u"/1.0/search"_s).isEmpty(), onAfter);
 }
 
 QTEST_MAIN(TestKeyboard)
