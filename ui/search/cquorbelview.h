@@ -48,6 +48,8 @@ public:
     static QString RewriteEntry(QString html, const QString& websiteBase);
     // Only web pages may be shown as the welcome page.
     static bool IsWelcomePageAddress(const QString& address);
+    // The word a cross-reference's address looks up; empty for any other address.
+    static QString crossReferenceWord(const QString& href);
 
 signals:
     // The view or its browser child got the keyboard focus; the main window passes it on.
@@ -56,6 +58,9 @@ signals:
     // (for a hidden view: it is in the page). It comes once the browser has drawn nothing
     // more for a short while after that frame; entryFramePaintedAt() tells when it was drawn.
     void entryShown();
+    // The user clicked a cross-reference of the entry: WORD of its "/Search.aspx/WORD",
+    // decoded.
+    void crossReferenceActivated(const QString& word);
 
 protected:
     bool event(QEvent* event) override;
@@ -77,6 +82,7 @@ private:
     void onFrameRendered();
     void holdWindow();
     void releaseWindow();
+    void activateCrossReferenceAt(QPointF point);
 
     const DisplayState* m_display;
     QString m_websiteBase;
@@ -91,5 +97,6 @@ private:
     bool m_closing = false;
     bool m_drawWithEntry = false;
     QPointer<QWidget> m_heldWindow;
+    QPoint m_pressedAt{-1, -1}; // of the left button on the surface, while it is down
     FileAccessGuard* m_guard;
 };
