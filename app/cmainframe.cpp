@@ -167,6 +167,7 @@ int CMainFrame::Create()
         if (m_work != Work::Startup)
             ResetSearch({});
     });
+    connect(m_view, &CQuorbelView::crossReferenceActivated, this, &CMainFrame::SearchOutsideWord);
     connect(m_view, &CQuorbelView::focusReceived, this, [this] {
         QTimer::singleShot(0, headwordBox(), [box = headwordBox()] { box->setFocus(Qt::OtherFocusReason); });
     });

@@ -72,6 +72,7 @@ private slots:
     void stylesheetFileGoesWithTheProgram();
     void startPageUntilTheUserActs();
     void copyTakesTheEntrySelection();
+    void crossReferenceLooksUpItsWord();
     void browserFlagsKeepTheUsersOwn();
 
 private:
@@ -635,6 +636,53 @@ void TestMainFrame::copyTakesTheEntrySelection()
     m_frame->headwordBox()->setFocus();
     QTest::keyClick(m_frame->headwordBox(), Qt::Key_C, Qt::ControlModifier);
     QTRY_COMPARE(QApplication::clipboard()->text(), QStringLiteral("vnos 5037"));
+}
+
+// A click on a cross-reference searches its word as if it had been typed and entered, and the
+// view stays where it is.
+void TestMainFrame::crossReferenceLooksUpItsWord()
+{
+    m_server->setHandler(QStringLiteral("/1.0/search/get-entry"), [](const QString& target) {
+        const QString id = ScriptedResults::parameter(target, QStringLiteral("entryId"));
+        return ScriptedReply::ok("<entry><html_content><b class=\"headword\">vnos " + id.toUtf8() +
+                                 "</b> glej <a id=\"xref\" href=\"/Search.aspx/%C4%8Drn%20kruh\" "
+                                 "onclick=\"document.title='ran'\">črn kruh</a></html_content></entry>");
+    });
+    start();
+    search(QStringLiteral("miza"));
+    QTRY_VERIFY_WITH_TIMEOUT(entryText().startsWith(QStringLiteral("vnos ")), 15000);
+    CQuorbelView* view = m_frame->entryView();
+    QVariantList at;
+    bool done = false;
+    view->page()->runJavaScript(QStringLiteral("(r => [r.left + r.width / 2, r.top + r.height / 2])"
+                                               "(document.getElementById('xref').getBoundingClientRect())"),
+                                QWebEngineScript::ApplicationWorld, [&](const QVariant& v) {
+                                    at = v.toList();
+                                    done = true;
+                                });
+    QTRY_VERIFY(done);
+    QCOMPARE(at.size(), 2);
+    const QUrl before = view->url();
+    m_server->clearRequests();
+    QTest::mouseClick(view->focusProxy(), Qt::LeftButton, {}, QPoint(at.at(0).toInt(), at.at(1).toInt()));
+    QTRY_COMPARE_WITH_TIMEOUT(searches().size(), 1, 15000);
+    QVERIFY(waitUntilSettled(*m_frame));
+    const QStringList sent = searches();
+    QCOMPARE(sent.size(), 1);
+    QCOMPARE(ScriptedResults::parameter(sent.at(0), QStringLiteral("query")).toLower(),
+             QStringLiteral("%c4%8drn%20kruh"));
+    QCOMPARE(m_frame->headwordBox()->text(), QStringLiteral("črn kruh"));
+    QCOMPARE(view->url(), before);
+    QTRY_VERIFY_WITH_TIMEOUT(entryText().startsWith(QStringLiteral("vnos ")), 15000);
+    done = false;
+    QString title = QStringLiteral("<no answer>");
+    view->page()->runJavaScript(QStringLiteral("document.title"), QWebEngineScript::ApplicationWorld,
+                                [&](const QVariant& v) {
+                                    title = v.toString();
+                                    done = true;
+                                });
+    QTRY_VERIFY(done);
+    QCOMPARE(title, QString());
 }
 
 // main() ran PrepareProcess under the test's own browser flags: ours go first, the user's

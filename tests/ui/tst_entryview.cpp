@@ -34,6 +34,9 @@ private slots:
     void entriesShowNoFrames();
     void theUsersClickStaysInTheEntry_data();
     void theUsersClickStaysInTheEntry();
+    void clickOnCrossReferenceLooksUpItsWord_data();
+    void clickOnCrossReferenceLooksUpItsWord();
+    void crossReferenceIsUnderlinedUnderThePointer();
     void entryLargerThanTwoMegabytesIsShown();
     void entriesAreIgnoredOnStartPage();
     void entriesReplaceTheContentInOneRenderer();
@@ -44,6 +47,7 @@ private slots:
 private:
     bool show(const QString& html);
     QVariant eval(const QString& script);
+    QPoint centreOf(const QString& id);
     void goesNowhere(bool inPlace);
 
     QTemporaryDir m_dir;
@@ -142,17 +146,21 @@ void TestEntryView::entryIsRewrittenAndStyled_data()
         << entry
         << QStringLiteral("getComputedStyle(document.querySelector('#results ul.left')).listStyleType")
         << QStringLiteral("none");
-    // Cross-references cannot be followed yet: they must not look like links.
+    // Cross-references look up their word: light as before, only the pointer says so.
     QTest::newRow("cross-reference: not a link's colour (was link blue)")
         << entry
         << QStringLiteral("(s => getComputedStyle(s).color === getComputedStyle(s.parentElement).color)"
                           "(document.querySelector('span[href]'))")
         << QStringLiteral("true");
-    QTest::newRow("cross-reference: plain emphasised text")
+    QTest::newRow("cross-reference: emphasised text with a hand pointer")
         << entry
         << QStringLiteral("(s => [s.textDecorationLine, s.cursor, s.fontWeight].join())"
                           "(getComputedStyle(document.querySelector('span[href]')))")
-        << QStringLiteral("none,auto,700");
+        << QStringLiteral("none,pointer,700");
+    QTest::newRow("other addresses: no hand pointer")
+        << QStringLiteral("<a href=\"/y\">drugo</a>")
+        << QStringLiteral("getComputedStyle(document.querySelector('span[href]')).cursor")
+        << QStringLiteral("auto");
     QTest::newRow("empty entry is an empty styled page")
         << QString()
         << QStringLiteral("document.querySelector('li').textContent.length + ':' + "
@@ -376,6 +384,77 @@ void TestEntryView::theUsersClickStaysInTheEntry()
     QCOMPARE(m_view->url(), before);
     QVERIFY(eval(QStringLiteral("document.body.textContent")).toString().contains(QStringLiteral("beseda")));
     QCOMPARE(eval(QStringLiteral("document.title")).toString(), QString());
+}
+
+QPoint TestEntryView::centreOf(const QString& id)
+{
+    const QVariantList at = eval(QStringLiteral("(r => [r.left + r.width / 2, r.top + r.height / 2])"
+                                                "(document.getElementById('%1').getBoundingClientRect())")
+                                     .arg(id))
+                                .toList();
+    return at.size() == 2 ? QPoint(at.at(0).toInt(), at.at(1).toInt()) : QPoint(-1, -1);
+}
+
+// "target" is what the user clicks; every anchor has a handler that would give itself away.
+void TestEntryView::clickOnCrossReferenceLooksUpItsWord_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("word"); // empty: nothing is looked up
+    const QString ran = QStringLiteral("onclick=\"document.title='ran'\"");
+    QTest::newRow("plain word")
+        << QStringLiteral("<a href=\"/Search.aspx/stol\" id=\"target\" %1>stol</a>").arg(ran)
+        << QStringLiteral("stol");
+    QTest::newRow("percent-encoded UTF-8 with a space")
+        << QStringLiteral("<a href=\"/Search.aspx/%C4%8Drn%20kruh\" id=\"target\" %1>črn kruh</a>").arg(ran)
+        << QStringLiteral("črn kruh");
+    QTest::newRow("element inside the cross-reference")
+        << QStringLiteral("<a href=\"/Search.aspx/miza\" %1><i id=\"target\">miza</i></a>").arg(ran)
+        << QStringLiteral("miza");
+    QTest::newRow("text beside a cross-reference")
+        << QStringLiteral("<span id=\"target\">besedilo</span> <a href=\"/Search.aspx/miza\" %1>miza</a>")
+               .arg(ran)
+        << QString();
+    QTest::newRow("other address")
+        << QStringLiteral("<a href=\"/Drugo.aspx/miza\" id=\"target\" %1>miza</a>").arg(ran) << QString();
+    QTest::newRow("upper-case anchor stays inert")
+        << QStringLiteral("<A HREF=\"/Search.aspx/miza\" id=\"target\" %1>miza</A>").arg(ran) << QString();
+}
+
+void TestEntryView::clickOnCrossReferenceLooksUpItsWord()
+{
+    QFETCH(QString, html);
+    QFETCH(QString, word);
+    QVERIFY(show(QStringLiteral("<p>prvo</p>") + html));
+    const QPoint at = centreOf(QStringLiteral("target"));
+    QVERIFY(at.x() >= 0);
+    QWidget* surface = m_view->focusProxy();
+    QVERIFY(surface);
+    const QUrl before = m_view->url();
+    QSignalSpy looked(m_view, &CQuorbelView::crossReferenceActivated);
+    QTest::mouseClick(surface, Qt::LeftButton, {}, at);
+    // The view's scripts run in order: once this one answers, the click's has.
+    QCOMPARE(eval(QStringLiteral("1")).toInt(), 1);
+    if (word.isEmpty()) {
+        QCOMPARE(looked.count(), 0);
+    } else {
+        QTRY_COMPARE(looked.count(), 1);
+        QCOMPARE(looked.at(0).at(0).toString(), word);
+    }
+    QCOMPARE(m_view->url(), before);
+    QCOMPARE(eval(QStringLiteral("document.title")).toString(), QString());
+    QVERIFY(eval(QStringLiteral("document.body.textContent")).toString().contains(QStringLiteral("prvo")));
+}
+
+void TestEntryView::crossReferenceIsUnderlinedUnderThePointer()
+{
+    QVERIFY(show(QStringLiteral("<p>prvo</p><a href=\"/Search.aspx/stol\" id=\"target\">stol</a>")));
+    const QPoint at = centreOf(QStringLiteral("target"));
+    QVERIFY(at.x() >= 0);
+    const QString line =
+        QStringLiteral("getComputedStyle(document.getElementById('target')).textDecorationLine");
+    QCOMPARE(eval(line).toString(), QStringLiteral("none"));
+    QTest::mouseMove(m_view->focusProxy(), at);
+    QTRY_COMPARE(eval(line).toString(), QStringLiteral("underline"));
 }
 
 void TestEntryView::entryLargerThanTwoMegabytesIsShown()

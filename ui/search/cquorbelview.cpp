@@ -5,7 +5,9 @@
 #include "ui/search/entryschemehandler.h"
 #include "ui/search/fileaccessguard.h"
 
+#include <QApplication>
 #include <QChildEvent>
+#include <QMouseEvent>
 #include <QQuickWidget>
 #include <QQuickWindow>
 #include <QTimer>
@@ -51,6 +53,16 @@ const char* const servedEntry = R"js((() => {
   item.removeAttribute('data-entry');
   return showEntry(served);
 })())js";
+
+// The cross-reference under a point of the view (in CSS pixels) as its address, or ''. Read
+// in the entry's world, so the page's scripts stay off and its handlers never run.
+const char* const crossReferenceAt = R"js(((x, y) => {
+  if (location.protocol !== 'verbolix-entry:')
+    return '';
+  const hit = document.elementFromPoint(x, y);
+  const reference = hit && hit.closest('#results li span[href*="/Search.aspx/"]');
+  return reference ? reference.getAttribute('href') : '';
+}))js";
 
 // How long a frame may take before entryShown() is given anyway (nothing visible changed, or
 // the browser draws nothing).
@@ -172,6 +184,36 @@ bool CQuorbelView::IsWelcomePageAddress(const QString& address)
 {
     const QUrl url(address, QUrl::StrictMode);
     return url.isValid() && (url.scheme() == u"http" || url.scheme() == u"https") && !url.host().isEmpty();
+}
+
+QString CQuorbelView::crossReferenceWord(const QString& href)
+{
+    static const QString marker = QStringLiteral("/Search.aspx/");
+    const int at = href.indexOf(marker);
+    if (at < 0)
+        return {};
+    QString word = href.mid(at + marker.size());
+    if (const int end = word.indexOf(QLatin1Char('#')); end >= 0)
+        word.truncate(end);
+    return QUrl::fromPercentEncoding(word.toUtf8()).trimmed();
+}
+
+void CQuorbelView::activateCrossReferenceAt(QPointF point)
+{
+    if (m_state != PageState::Ready)
+        return;
+    const qreal zoom = zoomFactor() > 0 ? zoomFactor() : 1.0;
+    const QString script = QString::fromUtf8(crossReferenceAt) +
+                           QStringLiteral("(%1, %2)").arg(point.x() / zoom).arg(point.y() / zoom);
+    const quint64 serial = m_serial;
+    page()->runJavaScript(script, entryWorld, [this, serial](const QVariant& href) {
+        // An entry that changed meanwhile was not what the user clicked.
+        if (m_closing || serial != m_serial)
+            return;
+        const QString word = crossReferenceWord(href.toString());
+        if (!word.isEmpty())
+            emit crossReferenceActivated(word);
+    });
 }
 
 // The template as the browser gets it: the entry rides in an attribute, escaped, and the
@@ -340,6 +382,26 @@ bool CQuorbelView::eventFilter(QObject* watched, QEvent* event)
         // The browser's surface gets the wheel; with Ctrl it sizes the entries, not the page.
         if (zoomByWheel(static_cast<QWheelEvent*>(event)))
             return true;
+    } else if (watched == focusProxy() &&
+               (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+                event->type() == QEvent::MouseButtonDblClick)) {
+        // A click, not the end of a selection being dragged nor a double click's second one
+        // (it selects a word), follows a cross-reference.
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton) {
+            const QPoint at = mouse->position().toPoint();
+            if (event->type() == QEvent::MouseButtonDblClick) {
+                m_pressedAt = {-1, -1};
+            } else if (event->type() == QEvent::MouseButtonPress) {
+                m_pressedAt = at;
+            } else {
+                const bool click = m_pressedAt.x() >= 0 &&
+                                   (at - m_pressedAt).manhattanLength() < QApplication::startDragDistance();
+                m_pressedAt = {-1, -1};
+                if (click)
+                    activateCrossReferenceAt(mouse->position());
+            }
+        }
     } else if (event->type() == QEvent::Paint && m_frameRendered && watched == focusProxy()) {
         // The surface is painted with a frame of the browser. The first one after the entry
         // went in may still be an older one in flight; the entry's is the last before the

@@ -52,6 +52,8 @@ public:
     static QString RewriteEntry(QString html, const QString& websiteBase);
     // Only web pages may be shown as the welcome page.
     static bool IsWelcomePageAddress(const QString& address);
+    // The word a cross-reference's address looks up; empty for any other address.
+    static QString crossReferenceWord(const QString& href);
 
 signals:
     // The view or its browser child got the keyboard focus; the main window passes it on.
@@ -63,6 +65,9 @@ signals:
     // Ctrl and the wheel over the view: steps up (away from the user) or down; the main
     // window decides the size.
     void zoomStepRequested(int steps);
+    // The user clicked a cross-reference of the entry: WORD of its "/Search.aspx/WORD",
+    // decoded.
+    void crossReferenceActivated(const QString& word);
 
 protected:
     bool event(QEvent* event) override;
@@ -85,6 +90,7 @@ private:
     void holdWindow();
     void releaseWindow();
     bool zoomByWheel(QWheelEvent* event);
+    void activateCrossReferenceAt(QPointF point);
 
     const DisplayState* m_display;
     QString m_websiteBase;
@@ -100,5 +106,6 @@ private:
     bool m_drawWithEntry = false;
     int m_wheelRest = 0; // of a fine-grained wheel, less than a whole step so far
     QPointer<QWidget> m_heldWindow;
+    QPoint m_pressedAt{-1, -1}; // of the left button on the surface, while it is down
     FileAccessGuard* m_guard;
 };
