@@ -257,17 +257,24 @@ void CMainFrame::dropWork()
     m_pagingPause.stop();
 }
 
-void CMainFrame::RunSearch(QString text)
+void CMainFrame::fetchNewSearch(const QString& query, std::function<void(int, const CApi::Outcome&)> answered)
 {
     dropWork();
     const quint64 serial = ++m_searchSerial;
-    m_lastQuery = text;
     m_work = Work::Search;
-    m_api.fetchNewSearch(text, [this, serial](int n, CApi::Outcome outcome) {
+    m_api.fetchNewSearch(query, [this, serial, answered = std::move(answered)](int n, CApi::Outcome outcome) {
         if (serial != m_searchSerial)
-            return;
+            return; // a newer search took over
         m_work = Work::None;
         noteOutcome(outcome);
+        answered(n, outcome);
+    });
+}
+
+void CMainFrame::RunSearch(QString text)
+{
+    m_lastQuery = text;
+    fetchNewSearch(text, [this](int n, const CApi::Outcome& outcome) {
         if (outcome && !outcome->answered())
             pausePaging();
         CInfiniteListView* list = hitList();
@@ -457,15 +464,8 @@ void CMainFrame::settleNow()
 
 void CMainFrame::ResetSearch(QString text)
 {
-    dropWork();
-    const quint64 serial = ++m_searchSerial;
     m_lastQuery = text;
-    m_work = Work::Search;
-    m_api.fetchNewSearch(text, [this, serial](int n, CApi::Outcome outcome) {
-        if (serial != m_searchSerial)
-            return;
-        m_work = Work::None;
-        noteOutcome(outcome);
+    fetchNewSearch(text, [this](int n, const CApi::Outcome&) {
         m_searchPane->SetResultCount(n, true);
         hitList()->SelectHit(0);
         workEnded();
@@ -743,14 +743,7 @@ void CMainFrame::BlankEntryView()
 
 void CMainFrame::StartNewSearch(const QString& query)
 {
-    dropWork();
-    const quint64 serial = ++m_searchSerial;
-    m_work = Work::Search;
-    m_api.fetchNewSearch(query, [this, serial](int n, CApi::Outcome outcome) {
-        if (serial != m_searchSerial)
-            return;
-        m_work = Work::None;
-        noteOutcome(outcome);
+    fetchNewSearch(query, [this](int n, const CApi::Outcome&) {
         ShowNewSearchResult(n);
         workEnded();
     });

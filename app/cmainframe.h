@@ -166,6 +166,9 @@ private:
     void fetchRowPage(int row);
     // Forgets all the work under way: its answers will be dropped.
     void dropWork();
+    // A new search for query after dropping older work; answered runs with its total unless a
+    // newer search has taken over meanwhile.
+    void fetchNewSearch(const QString& query, std::function<void(int total, const CApi::Outcome&)> answered);
     // The work of a step has ended: once nothing else is under way, the waiting entry is
     // fetched, or the rows are drawn again and settled() told.
     void workEnded();
