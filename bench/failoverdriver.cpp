@@ -27,19 +27,6 @@
 
 namespace {
 
-// Resident and peak resident memory of this process, in KiB.
-qint64 statusKib(const QByteArray& key)
-{
-    QFile file(QStringLiteral("/proc/self/status"));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.startsWith(QByteArray(key + ':')))
-            return line.mid(key.size() + 1).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
 void print(const char* name, qint64 value)
 {
     std::printf("%s %lld\n", name, static_cast<long long>(value));

@@ -1,6 +1,7 @@
 #include "bench/servicestats.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QList>
 #include <QUrl>
 #include <arpa/inet.h>
@@ -47,4 +48,16 @@ ServiceStats serviceStats()
             stats.connections = parts.at(1).toLongLong() - statsCalls;
     }
     return stats;
+}
+
+qint64 statusKib(const QByteArray& key)
+{
+    QFile file(QStringLiteral("/proc/self/status"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith(QByteArray(key + ':')))
+            return line.mid(key.size() + 1).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
 }
