@@ -1,6 +1,7 @@
 // The window against a real X server and window manager: held keys, the always-on-top band,
 // the splash's count and the user's drag on the frame. Runs on a private Xvfb display with
 // openbox; skipped when either is not installed.
+#include "tests/support/xvfbdisplay.h"
 #include "app/activewindowwatch.h"
 #include "app/splashscreenex.h"
 #include "app/userresizewatch.h"
@@ -84,31 +85,6 @@ void fake(uint8_t type, uint8_t detail, int x = 0, int y = 0)
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     xcb_test_fake_input(c, type, detail, XCB_CURRENT_TIME, root, int16_t(x), int16_t(y), 0);
     xcb_flush(c);
-}
-
-QString startXvfb(QProcess& server)
-{
-    const QString program = QStandardPaths::findExecutable(u"Xvfb"_s);
-    if (program.isEmpty())
-        return {};
-    for (int n = 140; n < 180; ++n) {
-        const QString socket = u"/tmp/.X11-unix/X"_s + QString::number(n);
-        const QString lock = u"/tmp/.X"_s + QString::number(n) + u"-lock"_s;
-        if (QFileInfo::exists(socket) || QFileInfo::exists(lock))
-            continue;
-        const QString display = u":"_s + QString::number(n);
-        server.start(program, {display, u"-nolisten"_s, u"tcp"_s, u"-screen"_s, u"0"_s, u"1024x768x24"_s});
-        if (!server.waitForStarted(5000))
-            return {};
-        for (int i = 0; i < 100 && server.state() == QProcess::Running; ++i) {
-            if (QFileInfo::exists(socket))
-                return display;
-            QThread::msleep(50);
-        }
-        server.kill();
-        server.waitForFinished();
-    }
-    return {};
 }
 
 // The window manager names itself on the root window once it runs.
@@ -374,9 +350,9 @@ int main(int argc, char** argv)
     if (argc >= 2 && std::strcmp(argv[1], "--other-window") == 0)
         return runOtherWindow(argc, argv);
 
-    QProcess server;
+    const XvfbDisplay server;
     QProcess windowManager;
-    g_display = startXvfb(server);
+    g_display = server.name();
     if (!g_display.isEmpty()) {
         qputenv("DISPLAY", g_display.toUtf8());
         qputenv("QT_QPA_PLATFORM", "xcb");
@@ -397,12 +373,10 @@ int main(int argc, char** argv)
         WindowX11Test test;
         result = QTest::qExec(&test, argc, argv);
     }
-    for (QProcess* process : {&windowManager, &server}) {
-        if (process->state() == QProcess::Running) {
-            process->terminate();
-            if (!process->waitForFinished(5000))
-                process->kill();
-        }
+    if (windowManager.state() == QProcess::Running) {
+        windowManager.terminate();
+        if (!windowManager.waitForFinished(5000))
+            windowManager.kill();
     }
     return result;
 }

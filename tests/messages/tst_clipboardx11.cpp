@@ -1,5 +1,6 @@
 // Clipboard monitoring against a real X server: another process copies, this one reports.
 // Runs on a private Xvfb display; skipped when Xvfb is not installed.
+#include "tests/support/xvfbdisplay.h"
 #include "app/clipboardmonitor.h"
 
 #include <QApplication>
@@ -37,31 +38,6 @@ int runCopier(int argc, char** argv, const char* text)
     return app.exec();
 }
 
-// Starts Xvfb on the first free display number and returns its name, or empty.
-QString startXvfb(QProcess& server)
-{
-    const QString program = QStandardPaths::findExecutable(u"Xvfb"_s);
-    if (program.isEmpty())
-        return {};
-    for (int n = 87; n < 120; ++n) {
-        const QString socket = u"/tmp/.X11-unix/X"_s + QString::number(n);
-        const QString lock = u"/tmp/.X"_s + QString::number(n) + u"-lock"_s;
-        if (QFileInfo::exists(socket) || QFileInfo::exists(lock))
-            continue;
-        const QString display = u":"_s + QString::number(n);
-        server.start(program, {display, u"-nolisten"_s, u"tcp"_s, u"-screen"_s, u"0"_s, u"640x480x24"_s});
-        if (!server.waitForStarted(5000))
-            return {};
-        for (int i = 0; i < 100 && server.state() == QProcess::Running; ++i) {
-            if (QFileInfo::exists(socket))
-                return display;
-            QThread::msleep(50);
-        }
-        server.kill();
-        server.waitForFinished();
-    }
-    return {};
-}
 } // namespace
 
 class ClipboardX11Test : public QObject
@@ -144,8 +120,8 @@ int main(int argc, char** argv)
     if (argc >= 3 && std::strcmp(argv[1], "--copy") == 0)
         return runCopier(argc, argv, argv[2]);
 
-    QProcess server;
-    g_display = startXvfb(server);
+    const XvfbDisplay server;
+    g_display = server.name();
     if (!g_display.isEmpty()) {
         qputenv("DISPLAY", g_display.toUtf8());
         qputenv("QT_QPA_PLATFORM", "xcb");
@@ -155,11 +131,6 @@ int main(int argc, char** argv)
         QApplication app(argc, argv);
         ClipboardX11Test test;
         result = QTest::qExec(&test, argc, argv);
-    }
-    if (server.state() == QProcess::Running) {
-        server.terminate();
-        if (!server.waitForFinished(5000))
-            server.kill();
     }
     return result;
 }
