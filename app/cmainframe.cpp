@@ -137,6 +137,7 @@ int CMainFrame::Create()
     connect(m_toolbar->helpAction(), &QAction::triggered, this, &CMainFrame::OpenHelp);
     connect(m_toolbar->websiteAction(), &QAction::triggered, this, &CMainFrame::OpenWebsite);
     connect(m_toolbar->aboutAction(), &QAction::triggered, this, &CMainFrame::ShowAbout);
+    addAction(m_toolbar->aboutAction());
     m_toolbar->alwaysOnTopAction()->setChecked(m_alwaysOnTop == 1);
     m_toolbar->clipboardAction()->setChecked(m_checkClipboard == 1);
 

@@ -73,7 +73,6 @@ void MyToolbar::InitButtons()
     m_about->setObjectName(QStringLiteral("about"));
     m_about->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));
     m_about->setShortcutContext(Qt::WindowShortcut);
-    addAction(m_about); // its keys work although only the menu shows it
     auto* helpMenu = new QMenu(this);
     helpMenu->setObjectName(QStringLiteral("helpMenu"));
     helpMenu->addAction(m_help);

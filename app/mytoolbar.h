@@ -22,7 +22,8 @@ public:
     QAction* clipboardAction() const { return m_clipboard; }
     QAction* helpAction() const { return m_help; }
     QAction* websiteAction() const { return m_website; }
-    // In the help button's menu.
+    // In the help button's menu; the window adds it to itself so that its keys work while
+    // the menu is closed (on the toolbar it would show as a button of its own).
     QAction* aboutAction() const { return m_about; }
 
     // A tooltip with a bold title (and the command's keys, when it has any) over its

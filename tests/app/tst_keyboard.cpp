@@ -11,6 +11,8 @@
 #include "ui/search/vnosnooknoiztocnica.h"
 
 #include <QAction>
+#include <QMenu>
+#include <QToolButton>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <climits>
@@ -40,6 +42,7 @@ private slots:
     void downAndUpMoveFromTheBoxIntoTheList_data();
     void downAndUpMoveFromTheBoxIntoTheList();
     void f1OpensHelp();
+    void aboutIsInTheHelpMenuOnly();
     void commandsOnTheirKeys_data();
     void commandsOnTheirKeys();
     void clipboardToggleWritesOneMinusValue_data();
@@ -117,6 +120,18 @@ void TestKeyboard::f1OpensHelp()
     QTest::keyClick(m_frame->headwordBox(), Qt::Key_F1);
     QDesktopServices::unsetUrlHandler(u"https"_s);
     QCOMPARE(opened.urls, QList<QUrl>{QUrl(CMainFrame::HelpUrl())});
+}
+
+// The about box's action once stood on the toolbar as a text button of its own.
+void TestKeyboard::aboutIsInTheHelpMenuOnly()
+{
+    start();
+    QAction* about = m_frame->toolbar()->aboutAction();
+    QCOMPARE(m_frame->toolbar()->widgetForAction(about), nullptr);
+    QVERIFY(m_frame->actions().contains(about)); // so that Shift+F1 works with the menu closed
+    auto* help = qobject_cast<QToolButton*>(m_frame->toolbar()->widgetForAction(m_frame->toolbar()->helpAction()));
+    QVERIFY(help && help->menu());
+    QVERIFY(help->menu()->actions().contains(about));
 }
 
 void TestKeyboard::commandsOnTheirKeys_data()
