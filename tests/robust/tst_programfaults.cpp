@@ -43,6 +43,7 @@ private slots:
     void supersededAnswersAreDropped_data();
     void supersededAnswersAreDropped();
     void failedPageWaitsThenFillsIn();
+    void windowKeepsRepaintingAcrossEntries();
 
 private:
     void start();
@@ -101,6 +102,23 @@ bool rowIsBlank(CInfiniteListView* list, int row)
                 return false;
     return true;
 }
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject
+{
+public:
+    PaintCounter(QWidget* widget, int& count) : m_count(count) { widget->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++m_count;
+        return false;
+    }
+
+private:
+    int& m_count;
+};
 } // namespace
 
 void TestProgramFaults::initTestCase()
@@ -512,6 +530,28 @@ void TestProgramFaults::failedPageWaitsThenFillsIn()
                              15000);
     QCOMPARE(notice(), QString());
     QCOMPARE(list->selectionMark(), 3000);
+}
+
+// Fault: an entry's frame that arrived while the window's repaints were held back for it
+// left the window composing nothing ever again; the list stayed blank and the caption old.
+void TestProgramFaults::windowKeepsRepaintingAcrossEntries()
+{
+    start();
+    m_service->total = 5000;
+    search(QStringLiteral("miza"));
+    CInfiniteListView* list = m_frame->hitList();
+    QWidget* viewport = list->viewport();
+    int paints = 0;
+    PaintCounter counter(viewport, paints);
+    for (int row = 1; row <= 40; ++row) {
+        list->SelectHit(row);
+        QTRY_VERIFY(m_frame->entryView()->pageHtml().contains(
+            QStringLiteral("vnos %1").arg(ScriptedResults::entryIdOf(row))));
+        QVERIFY(waitUntilSettled(*m_frame, 10 * requestTimeoutMs));
+        const int before = paints;
+        viewport->update();
+        QTRY_VERIFY2(paints > before, qPrintable(QStringLiteral("no repaint after entry %1").arg(row)));
+    }
 }
 
 int main(int argc, char** argv)

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWheelEvent>
+#include <utility>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -334,18 +335,29 @@ void CQuorbelView::onFrameRendered()
 
 void CQuorbelView::holdWindow()
 {
-    if (!m_drawWithEntry || m_heldWindow || !isVisible())
+    if (!m_drawWithEntry || !m_heldWidgets.isEmpty() || !isVisible())
         return;
-    m_heldWindow = window();
-    m_heldWindow->setUpdatesEnabled(false);
-    QTimer::singleShot(holdLimitMs, this, &CQuorbelView::releaseWindow);
+    // Everything around the view, not the view nor the widgets holding it: a window whose
+    // repaints are off while its browser surface delivers a frame never composes again.
+    for (QWidget* inPath = this; inPath && !inPath->isWindow(); inPath = inPath->parentWidget()) {
+        for (QObject* child : inPath->parentWidget()->children()) {
+            auto* sibling = qobject_cast<QWidget*>(child);
+            if (!sibling || sibling == inPath || sibling->isWindow() || !sibling->isVisible() ||
+                !sibling->updatesEnabled())
+                continue;
+            sibling->setUpdatesEnabled(false);
+            m_heldWidgets.append(sibling);
+        }
+    }
+    if (!m_heldWidgets.isEmpty())
+        QTimer::singleShot(holdLimitMs, this, &CQuorbelView::releaseWindow);
 }
 
 void CQuorbelView::releaseWindow()
 {
-    if (QWidget* held = m_heldWindow) {
-        m_heldWindow = nullptr;
-        held->setUpdatesEnabled(true);
+    for (const QPointer<QWidget>& held : std::exchange(m_heldWidgets, {})) {
+        if (held)
+            held->setUpdatesEnabled(true);
     }
 }
 

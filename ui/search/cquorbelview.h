@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QPointer>
 #include <QTimer>
 #include <QWebEngineView>
@@ -33,7 +34,7 @@ public:
     void Preload();
     // Ignored unless entries are being shown.
     void ShowEntry(QString html);
-    // While on, an entry shown in place holds back its window's repaints until the entry's
+    // While on, an entry shown in place holds back the repaints around it until the entry's
     // frame is ready, so that what changed with it (the list, the count) and the entry reach
     // the screen in one frame rather than two.
     void setDrawWithEntry(bool on) { m_drawWithEntry = on; }
@@ -105,7 +106,7 @@ private:
     bool m_closing = false;
     bool m_drawWithEntry = false;
     int m_wheelRest = 0; // of a fine-grained wheel, less than a whole step so far
-    QPointer<QWidget> m_heldWindow;
+    QList<QPointer<QWidget>> m_heldWidgets; // repaints held back until the entry's frame
     QPoint m_pressedAt{-1, -1}; // of the left button on the surface, while it is down
     FileAccessGuard* m_guard;
 };
