@@ -667,7 +667,8 @@ HistoryPlace CMainFrame::placeOf(int row) const
 bool CMainFrame::showsPlace(const HistoryPlace& place) const
 {
     CInfiniteListView* list = hitList();
-    return list && m_work != Work::Search && list->selectionMark() == place.row && placeOf(place.row).sameEntry(place);
+    return list && m_work != Work::Search && list->selectionMark() == place.row &&
+           placeOf(place.row).sameEntry(place);
 }
 
 void CMainFrame::leavePlace()
@@ -724,8 +725,8 @@ void CMainFrame::showPlace(const HistoryPlace& place)
         SelectFilterComboItem(place.filter);
         Settings::Write(Setting::TrenutniFilter, place.filter);
     }
-    if (m_work != Work::Search && m_lastQuery == place.word && selectedDictionaryIds() == place.dictionaries &&
-        list->hitCount() > place.row) {
+    if (m_work != Work::Search && m_lastQuery == place.word &&
+        selectedDictionaryIds() == place.dictionaries && list->hitCount() > place.row) {
         // The list holds that search's answer: only the entry, when it is not held.
         list->SelectHitAt(place.row, place.topRow);
         return;

@@ -24,18 +24,22 @@ void TestNavigationHistory::script_data()
     QTest::addColumn<bool>("canGoBack");
     QTest::addColumn<bool>("canGoForward");
     QTest::newRow("nothing looked at: no steps") << 100 << u"< >"_s << QString() << -1 << false << false;
-    QTest::newRow("three look-ups, two steps back") << 100 << u"a b c < <"_s << u"a:0 b:1 c:2"_s << 0 << false << true;
+    QTest::newRow("three look-ups, two steps back")
+        << 100 << u"a b c < <"_s << u"a:0 b:1 c:2"_s << 0 << false << true;
     QTest::newRow("back, back, forward") << 100 << u"a b c < < >"_s << u"a:0 b:1 c:2"_s << 1 << true << true;
-    QTest::newRow("no step past either end") << 100 << u"a b > > < < <"_s << u"a:0 b:1"_s << 0 << false << true;
+    QTest::newRow("no step past either end")
+        << 100 << u"a b > > < < <"_s << u"a:0 b:1"_s << 0 << false << true;
     QTest::newRow("a new look-up after back drops the places ahead")
         << 100 << u"a b c < d"_s << u"a:0 b:1 d:4"_s << 2 << true << false;
-    QTest::newRow("the same entry again takes the current place") << 100 << u"a a"_s << u"a:1"_s << 0 << false << false;
+    QTest::newRow("the same entry again takes the current place")
+        << 100 << u"a a"_s << u"a:1"_s << 0 << false << false;
     QTest::newRow("another row of the same search is a place of its own")
         << 100 << u"a a/40 <"_s << u"a:0 a:1"_s << 0 << false << true;
     // The entry a step goes to is shown as any other: that must not cut off the way forward.
     QTest::newRow("the place stepped to, shown, keeps the way forward")
         << 100 << u"a b < a"_s << u"a:3 b:1"_s << 0 << false << true;
-    QTest::newRow("full: the oldest place goes") << 3 << u"a b c d"_s << u"b:1 c:2 d:3"_s << 2 << true << false;
+    QTest::newRow("full: the oldest place goes")
+        << 3 << u"a b c d"_s << u"b:1 c:2 d:3"_s << 2 << true << false;
     QTest::newRow("full after back: the places ahead go first")
         << 3 << u"a b c < < d"_s << u"a:0 d:5"_s << 1 << true << false;
 }
