@@ -393,9 +393,17 @@ void CMainFrame::showFetchedEntry(int row, const QString& html)
         // Every entry shown counts as looked at, once it is on screen: a selection dropped
         // for a newer one, or rows passed while Down was held, never are.
         if (hit) {
-            m_history.record(placeOf(row));
+            const HistoryPlace place = placeOf(row);
+            m_history.record(place);
             m_leftPlace = false;
             updateHistoryButtons();
+            // An entry held is shown before the selection that asked for it has scrolled the
+            // list: the place takes the list's top once that is done.
+            QTimer::singleShot(0, this, [this, place] {
+                const HistoryPlace* current = m_history.current();
+                if (current && current->sameEntry(place) && showsPlace(*current))
+                    m_history.setCurrentTopRow(hitList()->topRow());
+            });
         }
         if (m_display.displayMode == ModeNormal)
             showCaption(m_api.GetDictionaryName(d) + QStringLiteral(" - ") + m_api.GetDictionaryAuthor(d), {});

@@ -282,6 +282,9 @@ void TestHistory::backReturnsToTheEntryLeft()
     QTRY_VERIFY_WITH_TIMEOUT(!entryText().startsWith(u"vnos"_s), 15000);
     QVERIFY(m_frame->toolbar()->backAction()->isEnabled());
     m_service->total = 500;
+    // Scrolled away meanwhile (where the list has rows): the entry, held, was shown before
+    // the list scrolled back, and the place once kept the top of then.
+    m_frame->hitList()->verticalScrollBar()->setValue(100);
 
     m_server->clearRequests();
     step(Step::Keys, true);
@@ -289,6 +292,11 @@ void TestHistory::backReturnsToTheEntryLeft()
     verifyPlace(u"miza"_s, 37, 37);
     QCOMPARE(m_frame->history().places().size(), placesBefore);
     QVERIFY(!m_frame->toolbar()->forwardAction()->isEnabled());
+
+    m_service->relativeIndex = 120;
+    search(u"stol"_s);
+    step(Step::Keys, true);
+    verifyPlace(u"miza"_s, 37, 37);
 }
 
 // The place's search went to its filter's dictionaries: back asks them again and shows the
