@@ -35,6 +35,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <climits>
@@ -134,6 +135,8 @@ int CMainFrame::Create()
     connect(m_toolbar->filterEditorAction(), &QAction::triggered, this, &CMainFrame::EditFilters);
     connect(m_toolbar->alwaysOnTopAction(), &QAction::triggered, this, &CMainFrame::ToggleAlwaysOnTop);
     connect(m_toolbar->clipboardAction(), &QAction::triggered, this, &CMainFrame::ToggleCheckClipboard);
+    connect(m_toolbar->backAction(), &QAction::triggered, this, &CMainFrame::GoBack);
+    connect(m_toolbar->forwardAction(), &QAction::triggered, this, &CMainFrame::GoForward);
     connect(m_toolbar->helpAction(), &QAction::triggered, this, &CMainFrame::OpenHelp);
     connect(m_toolbar->websiteAction(), &QAction::triggered, this, &CMainFrame::OpenWebsite);
     connect(m_toolbar->aboutAction(), &QAction::triggered, this, &CMainFrame::ShowAbout);
@@ -274,34 +277,39 @@ void CMainFrame::fetchNewSearch(const QString& query, std::function<void(int, co
 
 void CMainFrame::RunSearch(QString text)
 {
+    leavePlace();
     m_lastQuery = text;
     fetchNewSearch(text, [this](int n, const CApi::Outcome& outcome) {
-        if (outcome && !outcome->answered())
-            pausePaging();
-        CInfiniteListView* list = hitList();
-        if (m_searchPane) {
-            m_searchPane->ShowResultCount(n);
-            m_searchPane->resultCount = n;
-            list->SetHitCount(n);
-        }
-        if (n == 0) {
-            if (list)
-                list->viewport()->update();
-            if (m_view)
-                m_view->ShowEntry({});
-            if (m_searchPane) {
-                m_searchPane->ShowResultCount(0);
-                m_searchPane->resultCount = 0;
-                list->SetHitCount(0);
-                list->SelectHit(0);
-            }
-            showCaption({}, {});
-            workEnded();
-            return;
-        }
-        GoToHeadword();
+        if (showSearchTotal(n, outcome))
+            GoToHeadword();
         workEnded();
     });
+}
+
+bool CMainFrame::showSearchTotal(int n, const CApi::Outcome& outcome)
+{
+    if (outcome && !outcome->answered())
+        pausePaging();
+    CInfiniteListView* list = hitList();
+    if (m_searchPane) {
+        m_searchPane->ShowResultCount(n);
+        m_searchPane->resultCount = n;
+        list->SetHitCount(n);
+    }
+    if (n != 0)
+        return true;
+    if (list)
+        list->viewport()->update();
+    if (m_view)
+        m_view->ShowEntry({});
+    if (m_searchPane) {
+        m_searchPane->ShowResultCount(0);
+        m_searchPane->resultCount = 0;
+        list->SetHitCount(0);
+        list->SelectHit(0);
+    }
+    showCaption({}, {});
+    return false;
 }
 
 void CMainFrame::GoToHeadword()
@@ -382,6 +390,21 @@ void CMainFrame::showFetchedEntry(int row, const QString& html)
         const CZadetek* hit = m_api.heldHit(row);
         const int d = hit ? hit->dictionaryId : -1;
         m_view->ShowEntry(html);
+        // Every entry shown counts as looked at, once it is on screen: a selection dropped
+        // for a newer one, or rows passed while Down was held, never are.
+        if (hit) {
+            const HistoryPlace place = placeOf(row);
+            m_history.record(place);
+            m_leftPlace = false;
+            updateHistoryButtons();
+            // An entry held is shown before the selection that asked for it has scrolled the
+            // list: the place takes the list's top once that is done.
+            QTimer::singleShot(0, this, [this, place] {
+                const HistoryPlace* current = m_history.current();
+                if (current && current->sameEntry(place) && showsPlace(*current))
+                    m_history.setCurrentTopRow(hitList()->topRow());
+            });
+        }
         if (m_display.displayMode == ModeNormal)
             showCaption(m_api.GetDictionaryName(d) + QStringLiteral(" - ") + m_api.GetDictionaryAuthor(d), {});
         emit entryShown(row);
@@ -465,6 +488,7 @@ void CMainFrame::settleNow()
 
 void CMainFrame::ResetSearch(QString text)
 {
+    leavePlace();
     m_lastQuery = text;
     fetchNewSearch(text, [this](int n, const CApi::Outcome&) {
         m_searchPane->SetResultCount(n, true);
@@ -486,6 +510,7 @@ void CMainFrame::ShowVersionPage()
 {
     if (!m_view)
         return;
+    leavePlace();
     m_view->ShowEntry(QStringLiteral("Verzija:") + ProgramVersion() + QStringLiteral("<br/>Pot:") +
                       QCoreApplication::applicationFilePath().toHtmlEscaped());
 }
@@ -621,6 +646,126 @@ void CMainFrame::ShowAbout()
     dialog.exec();
 }
 
+// ---- history of the entries looked at
+
+QList<int> CMainFrame::selectedDictionaryIds() const
+{
+    QList<int> ids;
+    for (const CSlovar& dictionary : m_api.m_izbraniSlovarji)
+        ids.append(dictionary.id);
+    return ids;
+}
+
+HistoryPlace CMainFrame::placeOf(int row) const
+{
+    HistoryPlace place;
+    place.word = m_lastQuery;
+    place.filter = FilterComboSelection();
+    place.dictionaries = selectedDictionaryIds();
+    place.row = row;
+    if (CInfiniteListView* list = hitList())
+        place.topRow = list->topRow();
+    if (const CZadetek* hit = m_api.heldHit(row)) {
+        place.dictionaryId = hit->dictionaryId;
+        place.entryId = hit->entryId;
+    }
+    return place;
+}
+
+bool CMainFrame::showsPlace(const HistoryPlace& place) const
+{
+    CInfiniteListView* list = hitList();
+    return list && m_work != Work::Search && list->selectionMark() == place.row &&
+           placeOf(place.row).sameEntry(place);
+}
+
+void CMainFrame::leavePlace()
+{
+    m_leftPlace = true;
+    updateHistoryButtons();
+}
+
+void CMainFrame::GoBack()
+{
+    stepHistory(true);
+}
+
+void CMainFrame::GoForward()
+{
+    stepHistory(false);
+}
+
+void CMainFrame::stepHistory(bool back)
+{
+    // Start-up's requests come first; its first entry is the oldest place.
+    if (m_startingUp || m_work == Work::Startup || !m_history.current())
+        return;
+    std::optional<HistoryPlace> place;
+    if (back && m_leftPlace) {
+        // The screen has moved on from the last entry (a search without hits, the version
+        // page, a search still under way): back is that entry.
+        place = *m_history.current();
+    } else {
+        // Coming back here should find the list as the user left it, scrolled since or not.
+        if (showsPlace(*m_history.current()))
+            m_history.setCurrentTopRow(hitList()->topRow());
+        place = back ? m_history.back() : m_history.forward();
+    }
+    if (place)
+        showPlace(*place);
+    updateHistoryButtons();
+}
+
+void CMainFrame::showPlace(const HistoryPlace& place)
+{
+    CInfiniteListView* list = hitList();
+    VnosnoOknoIztocnica* box = headwordBox();
+    if (!list || !box)
+        return;
+    // On the way to this place: a second step before it is on screen goes on from here.
+    m_leftPlace = false;
+    m_display.displayMode = ModeNormal;
+    box->setText(place.word);
+    box->selectAll();
+    // The filter shown is the one the next start applies, as when the user chooses it.
+    if (place.filter != FilterComboSelection() && place.filter >= 0 &&
+        place.filter < m_toolbar->filterCombo()->count()) {
+        SelectFilterComboItem(place.filter);
+        Settings::Write(Setting::TrenutniFilter, place.filter);
+    }
+    if (m_work != Work::Search && m_lastQuery == place.word &&
+        selectedDictionaryIds() == place.dictionaries && list->hitCount() > place.row) {
+        // The list holds that search's answer: only the entry, when it is not held.
+        list->SelectHitAt(place.row, place.topRow);
+        return;
+    }
+    // The dictionaries the search went to then, in their order, as far as they are still listed.
+    m_api.m_izbraniSlovarji.clear();
+    for (int id : place.dictionaries) {
+        for (const CSlovar& dictionary : std::as_const(m_api.m_slovarji)) {
+            if (dictionary.id == id)
+                m_api.m_izbraniSlovarji.append(dictionary);
+        }
+    }
+    // The place's row is known: no entry index is asked for.
+    m_lastQuery = place.word;
+    fetchNewSearch(place.word, [this, place](int n, const CApi::Outcome& outcome) {
+        if (showSearchTotal(n, outcome)) {
+            hitList()->SelectHitAt(qMin(place.row, n - 1), qMin(place.topRow, n - 1));
+            hitList()->viewport()->update();
+        }
+        workEnded();
+    });
+}
+
+void CMainFrame::updateHistoryButtons()
+{
+    if (!m_toolbar)
+        return;
+    m_toolbar->backAction()->setEnabled(m_history.canGoBack() || (m_leftPlace && m_history.current()));
+    m_toolbar->forwardAction()->setEnabled(m_history.canGoForward());
+}
+
 // ---- filters
 
 void CMainFrame::InitDictionariesAndFilters()
@@ -738,6 +883,7 @@ QString CMainFrame::GetQueryText() const
 
 void CMainFrame::BlankEntryView()
 {
+    leavePlace();
     if (m_view)
         m_view->ShowEntry({});
 }
@@ -879,6 +1025,18 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
     const QEvent::Type type = event->type();
     if (type == QEvent::WindowActivate && watched == this && m_clipboardLookUpPending)
         QTimer::singleShot(0, this, &CMainFrame::searchClipboardNow);
+    // The mouse's back and forward buttons anywhere in the window, the entry view too (whose
+    // own page history would otherwise take them).
+    if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+         type == QEvent::MouseButtonDblClick) &&
+        watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this) {
+        const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
+        if (button == Qt::BackButton || button == Qt::ForwardButton) {
+            if (type == QEvent::MouseButtonPress)
+                stepHistory(button == Qt::BackButton);
+            return true;
+        }
+    }
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
         if (handleKey(static_cast<QKeyEvent*>(event), type == QEvent::KeyPress))

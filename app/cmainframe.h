@@ -5,6 +5,7 @@
 #include "filters/editor/filtereditorhost.h"
 #include "ui/search/hitsource.h"
 #include "core/icons/iconcache.h"
+#include "app/navigationhistory.h"
 #include "app/stylesheetfile.h"
 
 #include <QGuiApplication>
@@ -55,6 +56,11 @@ public:
     // What another start of the program asked for (a word, the clipboard, or just the window).
     void HandleLaunchRequest(const LaunchRequest& request);
     void ShowAbout();
+    // Back and forward through the entries looked at: the place's search (run again only
+    // when the list holds another), its scroll position, its row and its entry.
+    void GoBack();
+    void GoForward();
+    const NavigationHistory& history() const { return m_history; }
     // A word from outside the window (the command line, another start) is searched as if
     // typed and entered.
     void SearchOutsideWord(const QString& word);
@@ -160,6 +166,18 @@ private:
     void onMessages();
     void finishStartup();
     void onEntryRequested(int row);
+    // What the list shows the search of; the row's ids when it is held.
+    HistoryPlace placeOf(int row) const;
+    QList<int> selectedDictionaryIds() const;
+    // The list holds place's search, settled, with its row selected.
+    bool showsPlace(const HistoryPlace& place) const;
+    void leavePlace();
+    void stepHistory(bool back);
+    void showPlace(const HistoryPlace& place);
+    void updateHistoryButtons();
+    // A search's total on the pane and the list; false, with the view emptied, when it has
+    // no hits to select.
+    bool showSearchTotal(int total, const CApi::Outcome& outcome);
     void showFetchedEntry(int row, const QString& html);
     // A row was drawn that the held pages do not have: fetches its page unless work is under
     // way (the row waits for it) or a failed page is still in its pause.
@@ -225,6 +243,10 @@ private:
     int m_entryRow = -1;     // the row of the entry being fetched
     int m_pendingEntry = -1; // a row whose entry waits for the work under way
     int m_retryEntry = -1;   // a row whose entry could not be fetched: asked again after the pause
+    // Since the current place's entry was shown the user moved on (another search, the version
+    // page) without another entry on show yet: back is that place itself.
+    bool m_leftPlace = false;
+    NavigationHistory m_history;
     bool m_startingUp = true;
     // A page the service answered without the rows it was asked for.
     QString m_fruitlessPage;

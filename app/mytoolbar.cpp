@@ -84,4 +84,16 @@ void MyToolbar::InitButtons()
     m_website = makeAction(QStringLiteral(":/icons/website.svg"), QStringLiteral("Verbolix"),
                            QStringLiteral("Odpre stran ") + m_websiteHost + QStringLiteral("."),
                            QStringLiteral("website"), false, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    // After the fixed set, so that the combo stays the first button. Nothing to go to yet:
+    // the window enables them as entries are looked at.
+    addSeparator();
+    m_back = makeAction(QStringLiteral(":/icons/back.svg"), QStringLiteral("Nazaj"),
+                        QStringLiteral("Vrne se na prej ogledano geslo: isto iskanje, isto mesto v seznamu "
+                                       "in isti izbrani zadetek."),
+                        QStringLiteral("historyBack"), false, QKeySequence(Qt::ALT | Qt::Key_Left));
+    m_forward = makeAction(QStringLiteral(":/icons/forward.svg"), QStringLiteral("Naprej"),
+                           QStringLiteral("Gre spet naprej na geslo, s katerega ste se vrnili."),
+                           QStringLiteral("historyForward"), false, QKeySequence(Qt::ALT | Qt::Key_Right));
+    m_back->setEnabled(false);
+    m_forward->setEnabled(false);
 }

@@ -6,7 +6,7 @@
 class QComboBox;
 
 // The fixed toolbar: the filter combo, the filter editor, always on top, clipboard
-// monitoring, help and the website.
+// monitoring, help and the website; then back and forward through the entries looked at.
 class MyToolbar : public QToolBar
 {
     Q_OBJECT
@@ -22,6 +22,8 @@ public:
     QAction* clipboardAction() const { return m_clipboard; }
     QAction* helpAction() const { return m_help; }
     QAction* websiteAction() const { return m_website; }
+    QAction* backAction() const { return m_back; }
+    QAction* forwardAction() const { return m_forward; }
     // In the help button's menu; the window adds it to itself so that its keys work while
     // the menu is closed (on the toolbar it would show as a button of its own).
     QAction* aboutAction() const { return m_about; }
@@ -41,5 +43,7 @@ private:
     QAction* m_clipboard = nullptr;
     QAction* m_help = nullptr;
     QAction* m_website = nullptr;
+    QAction* m_back = nullptr;
+    QAction* m_forward = nullptr;
     QAction* m_about = nullptr;
 };

@@ -68,6 +68,11 @@ int CInfiniteListView::selectionMark() const
 
 void CInfiniteListView::SelectHit(int row)
 {
+    SelectHitAt(row, row);
+}
+
+void CInfiniteListView::SelectHitAt(int row, int topRow)
+{
     const QModelIndex index = m_model->index(row, 0);
     m_selectingFromCode = true;
     selectionModel()->clearSelection();
@@ -80,8 +85,8 @@ void CInfiniteListView::SelectHit(int row)
 
     if (m_display && m_display->displayMode != ModeStarting)
         emit entryRequested(row);
-    if (index.isValid())
-        scrollToTop(row);
+    if (index.isValid() && m_model->index(topRow, 0).isValid())
+        scrollToTop(topRow);
 }
 
 void CInfiniteListView::scrollToTop(int row)

@@ -31,6 +31,8 @@ public:
     // Selects row (focus and selection mark) and scrolls it to the top as far as the list
     // scrolls; shows its entry unless the program is starting.
     void SelectHit(int row);
+    // As SelectHit, with topRow rather than row at the top: a place the user was at before.
+    void SelectHitAt(int row, int topRow);
     // Appends one image to the list's images; image i is the i-th call's.
     void AddDictionaryIcon(const QImage& image);
     int topRow() const;
