@@ -1,9 +1,11 @@
 #include "ui/search/cinfinitelistview.h"
 
+#include "ui/search/darkpalette.h"
 #include "ui/search/displaystate.h"
 #include "ui/search/hitdelegate.h"
 #include "ui/search/hitlistmodel.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <climits>
@@ -28,9 +30,26 @@ CInfiniteListView::CInfiniteListView(QWidget* parent)
     setTextElideMode(Qt::ElideNone);
     setFrameShape(QFrame::NoFrame);
     setAutoFillBackground(true);
+    followColourScheme();
+}
+
+void CInfiniteListView::followColourScheme()
+{
+    // The rows lie on white in a light scheme whatever its base; a dark one keeps its own.
+    const QPalette scheme = QApplication::palette(this);
+    const QColor base = isDarkPalette(scheme) ? scheme.color(QPalette::Base) : QColor(Qt::white);
+    if (testAttribute(Qt::WA_SetPalette) && palette().color(QPalette::Base) == base)
+        return;
     QPalette p = palette();
-    p.setColor(QPalette::Base, Qt::white);
+    p.setColor(QPalette::Base, base);
     setPalette(p);
+}
+
+void CInfiniteListView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        followColourScheme();
+    QListView::changeEvent(event);
 }
 
 void CInfiniteListView::setHitSource(HitSource* source)

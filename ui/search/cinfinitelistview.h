@@ -51,6 +51,7 @@ signals:
     void textTyped(const QString& text);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -60,6 +61,7 @@ protected:
     void updateGeometries() override;
 
 private:
+    void followColourScheme();
     static bool isScrollKey(int key);
     void scrollToTop(int row);
 
