@@ -91,6 +91,9 @@ void TestColourScheme::init()
     m_config = std::make_unique<TempConfig>();
     m_server = std::make_unique<ScriptedServer>();
     m_service = std::make_unique<ScriptedDictionaryService>(*m_server);
+    // Few hits, so that the list shows its base below the last row.
+    m_service->total = 3;
+    m_service->relativeIndex = 1;
     qputenv("VERBOLIX_API_BASE", m_server->baseUrl().toUtf8());
 }
 
@@ -120,13 +123,24 @@ QString TestColourScheme::pageValue(const QString& script)
 void TestColourScheme::darkPaletteGivesTheDarkStylesheet_data()
 {
     QTest::addColumn<bool>("darkAtStart");
-    QTest::newRow("turns dark while running, then light again") << false;
-    QTest::newRow("dark from the start, then light") << true;
+    QTest::addColumn<bool>("eachWidget"); // the theme also gives every widget the palette itself
+    QTest::newRow("turns dark while running, then light again") << false << false;
+    QTest::newRow("dark from the start, then light") << true << false;
+    // As qt6ct does: the list's viewport stayed on the scheme's own base (was grey on return).
+    QTest::newRow("a theme that sets every widget's palette") << false << true;
 }
 
 void TestColourScheme::darkPaletteGivesTheDarkStylesheet()
 {
     QFETCH(bool, darkAtStart);
+    QFETCH(bool, eachWidget);
+    const auto setScheme = [eachWidget](const QPalette& palette) {
+        QApplication::setPalette(palette);
+        if (eachWidget) {
+            for (QWidget* widget : QApplication::allWidgets())
+                widget->setPalette(palette);
+        }
+    };
     if (darkAtStart)
         QApplication::setPalette(darkPalette());
     m_frame = std::make_unique<CMainFrame>();
@@ -145,7 +159,7 @@ void TestColourScheme::darkPaletteGivesTheDarkStylesheet()
         QCOMPARE(list->palette().color(QPalette::Base), QColor(Qt::white));
         QVERIFY(inkOfSecondRow(list).second < 60); // black headwords on white
         lightPage = view->pageHtml();
-        QApplication::setPalette(darkPalette());
+        setScheme(darkPalette());
     }
     QTRY_COMPARE_WITH_TIMEOUT(pageValue(pageLook), darkLook, 15000);
     const QString darkPage = view->pageHtml();
@@ -157,7 +171,10 @@ void TestColourScheme::darkPaletteGivesTheDarkStylesheet()
     QCOMPARE(bar->grab().toImage().pixelColor(2, 2), QColor(43, 45, 49));
 
     // Back to light: the page is the light one, byte for byte what a light start builds.
-    QApplication::setPalette(m_light);
+    // A light scheme whose base is not white: the rows stay on white, as they always were.
+    QPalette light = m_light;
+    light.setColor(QPalette::Base, QColor(0xc8, 0xc8, 0xc8));
+    setScheme(light);
     QTRY_COMPARE_WITH_TIMEOUT(pageValue(pageLook), lightLook, 15000);
     const QString sheet = pageValue(u"document.styleSheets[0].href"_s);
     QVERIFY2(sheet.startsWith(u"file:///"_s), qPrintable(sheet));
@@ -168,6 +185,8 @@ void TestColourScheme::darkPaletteGivesTheDarkStylesheet()
     if (!darkAtStart)
         QCOMPARE(view->pageHtml(), lightPage);
     QCOMPARE(list->palette().color(QPalette::Base), QColor(Qt::white));
+    const QImage rows = list->viewport()->grab().toImage();
+    QCOMPARE(rows.pixelColor(rows.width() / 2, rows.height() - 2), QColor(Qt::white)); // below the last row
     QCOMPARE(bar->grab().toImage().pixelColor(2, 2), QColor(222, 222, 222));
 }
 

@@ -36,13 +36,16 @@ CInfiniteListView::CInfiniteListView(QWidget* parent)
 void CInfiniteListView::followColourScheme()
 {
     // The rows lie on white in a light scheme whatever its base; a dark one keeps its own.
+    // The viewport too: a desktop's theme may hand each widget its palette of its own.
     const QPalette scheme = QApplication::palette(this);
     const QColor base = isDarkPalette(scheme) ? scheme.color(QPalette::Base) : QColor(Qt::white);
-    if (testAttribute(Qt::WA_SetPalette) && palette().color(QPalette::Base) == base)
-        return;
-    QPalette p = palette();
-    p.setColor(QPalette::Base, base);
-    setPalette(p);
+    for (QWidget* widget : {static_cast<QWidget*>(this), viewport()}) {
+        if (!widget || (widget->testAttribute(Qt::WA_SetPalette) && widget->palette().color(QPalette::Base) == base))
+            continue;
+        QPalette p = widget->palette();
+        p.setColor(QPalette::Base, base);
+        widget->setPalette(p);
+    }
 }
 
 void CInfiniteListView::changeEvent(QEvent* event)
@@ -50,6 +53,13 @@ void CInfiniteListView::changeEvent(QEvent* event)
     if (event->type() == QEvent::PaletteChange)
         followColourScheme();
     QListView::changeEvent(event);
+}
+
+bool CInfiniteListView::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        followColourScheme();
+    return QListView::viewportEvent(event);
 }
 
 void CInfiniteListView::setHitSource(HitSource* source)
