@@ -173,7 +173,8 @@ int CMainFrame::Create()
     connect(m_view, &CQuorbelView::focusReceived, this, [this] {
         QTimer::singleShot(0, headwordBox(), [box = headwordBox()] { box->setFocus(Qt::OtherFocusReason); });
     });
-    connect(m_view, &CQuorbelView::walkEnded, this, [this] { headwordBox()->setFocus(Qt::OtherFocusReason); });
+    connect(m_view, &CQuorbelView::walkEnded, this,
+            [this] { headwordBox()->setFocus(Qt::OtherFocusReason); });
     followColourScheme();
     // Keys that must be seen before any child sees them.
     qApp->installEventFilter(this);

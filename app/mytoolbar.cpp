@@ -68,8 +68,7 @@ void MyToolbar::InitButtons()
     m_help = makeAction(QStringLiteral(":/icons/help.svg"), QStringLiteral("Pomoč"),
                         QStringLiteral("Prikaže okno s pomočjo za uporabo programa. Ctrl+G vas pripelje na "
                                        "navzkrižne povezave v geslu (Tab naprej, Enter poišče, Esc nazaj)."),
-                        QStringLiteral("help"),
-                        false, QKeySequence(Qt::Key_F1));
+                        QStringLiteral("help"), false, QKeySequence(Qt::Key_F1));
     // The button itself opens the help; its arrow offers the help and the about box.
     m_about = new QAction(QStringLiteral("O programu"), this);
     m_about->setObjectName(QStringLiteral("about"));

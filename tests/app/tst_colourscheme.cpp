@@ -57,9 +57,10 @@ QPalette darkPalette()
 
 // What the stylesheets make of the page: the class on <html>, body text and background, the
 // stylesheets that came in and the entry itself.
-const QString pageLook = u"[document.documentElement.className, getComputedStyle(document.body).color,"
-                         " getComputedStyle(document.body).backgroundColor, document.styleSheets.length,"
-                         " document.querySelector('#results li').textContent.startsWith('vnos ')].join(' | ')"_s;
+const QString pageLook =
+    u"[document.documentElement.className, getComputedStyle(document.body).color,"
+    " getComputedStyle(document.body).backgroundColor, document.styleSheets.length,"
+    " document.querySelector('#results li').textContent.startsWith('vnos ')].join(' | ')"_s;
 // The lightest and the darkest lightness of the second row on show (the first has the outline
 // of the current row) as the list draws it.
 std::pair<int, int> inkOfSecondRow(CInfiniteListView* list)
@@ -68,8 +69,7 @@ std::pair<int, int> inkOfSecondRow(CInfiniteListView* list)
     const QModelIndex second = list->indexAt(QPoint(30, list->visualRect(first).bottom() + 3));
     const QImage image = list->viewport()->grab().toImage();
     // Right of the icon, inside the row's outline.
-    const QRect rect =
-        list->visualRect(second).adjusted(24, 2, -2, -2).intersected(image.rect());
+    const QRect rect = list->visualRect(second).adjusted(24, 2, -2, -2).intersected(image.rect());
     int lightest = 0, darkest = 255;
     for (int y = rect.top(); y <= rect.bottom(); ++y) {
         for (int x = rect.left(); x <= rect.right(); ++x) {
@@ -151,7 +151,8 @@ void TestColourScheme::darkPaletteGivesTheDarkStylesheet()
     CQuorbelView* view = m_frame->entryView();
     MyCMFCCaptionBar* bar = m_frame->captionBar();
     CInfiniteListView* list = m_frame->hitList();
-    QTRY_VERIFY_WITH_TIMEOUT(pageValue(u"document.querySelector('#results li b') !== null"_s) == u"true", 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(pageValue(u"document.querySelector('#results li b') !== null"_s) == u"true",
+                             15000);
 
     QString lightPage;
     if (!darkAtStart) {
@@ -178,9 +179,10 @@ void TestColourScheme::darkPaletteGivesTheDarkStylesheet()
     QTRY_COMPARE_WITH_TIMEOUT(pageValue(pageLook), lightLook, 15000);
     const QString sheet = pageValue(u"document.styleSheets[0].href"_s);
     QVERIFY2(sheet.startsWith(u"file:///"_s), qPrintable(sheet));
-    const QString lightStart = u"<HTML><head><link type=\"text/css\" rel=\"stylesheet\" href=\""_s + sheet +
-                               u"\" /></head><BODY><div id=\"page\"><div id=\"results\"><div class=\"center\">"
-                               "<ul class=\"left\"><li>"_s;
+    const QString lightStart =
+        u"<HTML><head><link type=\"text/css\" rel=\"stylesheet\" href=\""_s + sheet +
+        u"\" /></head><BODY><div id=\"page\"><div id=\"results\"><div class=\"center\">"
+        "<ul class=\"left\"><li>"_s;
     QVERIFY2(view->pageHtml().startsWith(lightStart), qPrintable(view->pageHtml().left(300)));
     if (!darkAtStart)
         QCOMPARE(view->pageHtml(), lightPage);

@@ -231,8 +231,8 @@ void TestKeyboard::startOnAnEntry()
 {
     start();
     QVERIFY(waitUntilSettled(*m_frame));
-    QTRY_VERIFY_WITH_TIMEOUT(pageValue(u"document.querySelector('#results li b.headword') !== null"_s) == u"true",
-                             15000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        pageValue(u"document.querySelector('#results li b.headword') !== null"_s) == u"true", 15000);
     QTRY_VERIFY(m_frame->headwordBox()->hasFocus());
 }
 
@@ -265,10 +265,13 @@ void TestKeyboard::keyboardWalkLooksUpACrossReference_data()
     const QKeyCombination tab(Qt::Key_Tab), shiftTab(Qt::ShiftModifier, Qt::Key_Tab);
     QTest::newRow("Ctrl+G, Enter: the first") << QList<QKeyCombination>{} << int(Qt::Key_Return) << u"miza"_s;
     QTest::newRow("Tab, Space: the second") << QList{tab} << int(Qt::Key_Space) << u"črn kruh"_s;
-    QTest::newRow("Tab thrice: round to the first") << QList{tab, tab, tab} << int(Qt::Key_Enter) << u"miza"_s;
-    QTest::newRow("Shift+Tab from the first: the last") << QList{shiftTab} << int(Qt::Key_Return) << u"stol"_s;
+    QTest::newRow("Tab thrice: round to the first")
+        << QList{tab, tab, tab} << int(Qt::Key_Enter) << u"miza"_s;
+    QTest::newRow("Shift+Tab from the first: the last")
+        << QList{shiftTab} << int(Qt::Key_Return) << u"stol"_s;
     QTest::newRow("Tab, Shift+Backtab: back to the first")
-        << QList{tab, QKeyCombination(Qt::ShiftModifier, Qt::Key_Backtab)} << int(Qt::Key_Return) << u"miza"_s;
+        << QList{tab, QKeyCombination(Qt::ShiftModifier, Qt::Key_Backtab)} << int(Qt::Key_Return)
+        << u"miza"_s;
 }
 
 // Ctrl+G in the box goes onto the entry's first cross-reference; Tab and Shift+Tab walk them,

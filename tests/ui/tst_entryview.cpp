@@ -1,8 +1,8 @@
 #include "core/answerreaders.h"
+#include "tests/support/scriptedserver.h"
 #include "ui/search/cquorbelview.h"
 #include "ui/search/displaystate.h"
 #include "ui/search/entryschemehandler.h"
-#include "tests/support/scriptedserver.h"
 
 #include <QApplication>
 #include <QFile>
@@ -558,7 +558,8 @@ void TestEntryView::darkEntryTextReadsAtLevelAA()
     QVERIFY(show(html));
     const QString background = eval(bodyBackground).toString();
     QCOMPARE(background, QStringLiteral("rgb(30, 31, 34)")); // the dark stylesheet came in
-    const QString text = eval(QStringLiteral("getComputedStyle(document.getElementById('t')).color")).toString();
+    const QString text =
+        eval(QStringLiteral("getComputedStyle(document.getElementById('t')).color")).toString();
     QVERIFY2(contrastRatio(text, background) >= 4.5, qPrintable(text + u" on " + background));
 }
 

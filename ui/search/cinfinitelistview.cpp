@@ -40,7 +40,8 @@ void CInfiniteListView::followColourScheme()
     const QPalette scheme = QApplication::palette(this);
     const QColor base = isDarkPalette(scheme) ? scheme.color(QPalette::Base) : QColor(Qt::white);
     for (QWidget* widget : {static_cast<QWidget*>(this), viewport()}) {
-        if (!widget || (widget->testAttribute(Qt::WA_SetPalette) && widget->palette().color(QPalette::Base) == base))
+        if (!widget ||
+            (widget->testAttribute(Qt::WA_SetPalette) && widget->palette().color(QPalette::Base) == base))
             continue;
         QPalette p = widget->palette();
         p.setColor(QPalette::Base, base);

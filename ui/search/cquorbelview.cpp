@@ -14,11 +14,11 @@
 #include <QQuickWindow>
 #include <QTimer>
 #include <QWebEnginePage>
-#include <QWheelEvent>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+#include <QWheelEvent>
 #include <chrono>
 
 namespace {
@@ -224,7 +224,8 @@ QString CQuorbelView::RewriteEntry(QString html, const QString& websiteBase)
 QString CQuorbelView::BuildPage(const QString& stylesheetPath, const QString& body,
                                 const QString& darkStylesheetPath)
 {
-    return pageStart(stylesheetPath, darkStylesheetPath) + QStringLiteral("<li>") + body + QStringLiteral("</li>") + pageEnd;
+    return pageStart(stylesheetPath, darkStylesheetPath) + QStringLiteral("<li>") + body +
+           QStringLiteral("</li>") + pageEnd;
 }
 
 bool CQuorbelView::IsWelcomePageAddress(const QString& address)
@@ -294,8 +295,8 @@ void CQuorbelView::WalkCrossReferences()
 void CQuorbelView::stepCrossReference(int step)
 {
     const quint64 serial = m_serial;
-    page()->runJavaScript(QString::fromUtf8(focusCrossReference) + QStringLiteral("(%1)").arg(step), entryWorld,
-                          [this, serial](const QVariant& found) {
+    page()->runJavaScript(QString::fromUtf8(focusCrossReference) + QStringLiteral("(%1)").arg(step),
+                          entryWorld, [this, serial](const QVariant& found) {
                               if (m_closing || !m_walking || serial != m_serial)
                                   return;
                               // An entry without cross-references has nothing to walk.
@@ -339,7 +340,8 @@ bool CQuorbelView::walkKey(QKeyEvent* key)
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
         if (press)
-            stepCrossReference(key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier) ? -1 : 1);
+            stepCrossReference(key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier) ? -1
+                                                                                                       : 1);
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -361,8 +363,8 @@ bool CQuorbelView::walkKey(QKeyEvent* key)
 QString CQuorbelView::servedPage()
 {
     const QString stylesheet = m_display ? m_display->stylesheetPath : QString();
-    return pageStart(stylesheet, darkStylesheet()) + QStringLiteral("<li data-entry=\"") + m_entryHtml.toHtmlEscaped() +
-           QStringLiteral("\"></li>") + pageEnd;
+    return pageStart(stylesheet, darkStylesheet()) + QStringLiteral("<li data-entry=\"") +
+           m_entryHtml.toHtmlEscaped() + QStringLiteral("\"></li>") + pageEnd;
 }
 
 void CQuorbelView::Preload()
