@@ -277,7 +277,7 @@ void CQuorbelView::ColourSchemeChanged()
         return; // the welcome page, or nothing yet: the next template is built in the scheme
     if (!m_entryHtml.isEmpty())
         m_pageHtml = BuildPage(m_display->stylesheetPath, m_entryHtml, darkStylesheet());
-    endCrossReferenceWalk(false);
+    endCrossReferenceWalk(true); // the page it walked goes
     // The stylesheets are linked from the template, which is loaded anew with the entry in it.
     loadTemplate();
 }
