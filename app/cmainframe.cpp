@@ -14,6 +14,7 @@
 #include "app/windowstacking.h"
 #include "app/cmyoutlookbar.h"
 #include "ui/search/cquorbelview.h"
+#include "ui/search/darkpalette.h"
 #include "ui/search/entryzoom.h"
 #include "ui/search/hitlistmodel.h"
 #include "ui/search/iskalnooknoinseznam.h"
@@ -175,6 +176,9 @@ int CMainFrame::Create()
     connect(m_view, &CQuorbelView::focusReceived, this, [this] {
         QTimer::singleShot(0, headwordBox(), [box = headwordBox()] { box->setFocus(Qt::OtherFocusReason); });
     });
+    connect(m_view, &CQuorbelView::walkEnded, this,
+            [this] { headwordBox()->setFocus(Qt::OtherFocusReason); });
+    followColourScheme();
     // Keys that must be seen before any child sees them.
     qApp->installEventFilter(this);
     applyAlwaysOnTop(m_alwaysOnTop == 1);
@@ -964,7 +968,15 @@ bool CMainFrame::handleKey(QKeyEvent* event, bool press)
     const bool ctrl = mods & Qt::ControlModifier;
     const bool shift = mods & Qt::ShiftModifier;
 
+    // Ctrl+G: the keyboard goes into the entry ("geslo"), where Tab walks its cross-references.
+    if (ctrl && key == Qt::Key_G && !shift && !(mods & Qt::AltModifier)) {
+        if (press && m_view)
+            m_view->WalkCrossReferences();
+        return true;
+    }
     if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+        if (m_view && m_view->walkingCrossReferences())
+            return false; // the entry's own
         if (!press && !event->isAutoRepeat())
             moveFocusWithTab();
         return true;
@@ -1043,6 +1055,28 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
             return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::changeEvent(QEvent* event)
+{
+    // The application's palette changed (the desktop's scheme, or a test), and with it ours.
+    if (event->type() == QEvent::PaletteChange)
+        followColourScheme();
+    QMainWindow::changeEvent(event);
+}
+
+void CMainFrame::followColourScheme()
+{
+    const bool dark = isDarkPalette(palette());
+    if (dark && !m_darkStylesheet) {
+        m_darkStylesheet = std::make_unique<StylesheetFile>(QStringLiteral(":/verbolix-dark.css"));
+        m_display.darkStylesheetPath = m_darkStylesheet->path();
+    }
+    if (dark == m_display.dark)
+        return;
+    m_display.dark = dark;
+    if (m_view)
+        m_view->ColourSchemeChanged();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)

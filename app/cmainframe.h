@@ -143,9 +143,12 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     bool handleKey(QKeyEvent* event, bool press);
+    // The entries follow the palette's colour scheme, light or dark.
+    void followColourScheme();
     void moveFocusWithTab();
     // Sizes the entries and keeps the size for the next run.
     void setEntryZoom(int percent);
@@ -207,6 +210,7 @@ private:
     IconCache m_ikone;
     DisplayState m_display;
     std::unique_ptr<StylesheetFile> m_stylesheet;
+    std::unique_ptr<StylesheetFile> m_darkStylesheet; // written once the scheme is first dark
     int m_alwaysOnTop = 0;
     int m_checkClipboard = 0;
     CApi m_api;

@@ -1,6 +1,7 @@
 #include "app/mycmfccaptionbar.h"
 
 #include "ui/search/cellfont.h"
+#include "ui/search/darkpalette.h"
 
 #include <QPainter>
 
@@ -64,13 +65,15 @@ void MyCMFCCaptionBar::SetButtonToolTip(const QString& title, const QString& des
 
 void MyCMFCCaptionBar::paintEvent(QPaintEvent*)
 {
+    // A dark scheme has colours of its own, each at least 5.8:1 on the bar.
+    const bool dark = isDarkPalette(palette());
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(222, 222, 222));
+    painter.fillRect(rect(), dark ? QColor(43, 45, 49) : QColor(222, 222, 222));
     if (!m_notice.isEmpty()) {
         const QFont font = CellFont(QStringLiteral("Tahoma"), 18);
         const QRect box = rect().adjusted(10, 0, -10, 0);
         painter.setFont(font);
-        painter.setPen(QColor(176, 0, 32));
+        painter.setPen(dark ? QColor(255, 133, 133) : QColor(176, 0, 32));
         painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter,
                          QFontMetrics(font).elidedText(m_notice, Qt::ElideRight, box.width()));
         return;
@@ -91,11 +94,11 @@ void MyCMFCCaptionBar::paintEvent(QPaintEvent*)
     const int top = (height() - leftHeight) / 2;
 
     painter.setFont(leftFont);
-    painter.setPen(QColor(249, 104, 30));
+    painter.setPen(dark ? QColor(255, 138, 76) : QColor(249, 104, 30));
     painter.drawText(QRect(10, top, leftWidth + 1, leftHeight), Qt::AlignLeft | Qt::AlignTop, left);
     if (!right.isEmpty()) {
         painter.setFont(rightFont);
-        painter.setPen(QColor(144, 144, 144));
+        painter.setPen(dark ? QColor(179, 179, 179) : QColor(144, 144, 144));
         painter.drawText(QRect(leftWidth + 20, top + leftHeight - rightHeight, width(), rightHeight),
                          Qt::AlignLeft | Qt::AlignTop, right);
     }

@@ -66,8 +66,9 @@ void MyToolbar::InitButtons()
                              QStringLiteral("checkClipboard"), true, QKeySequence(Qt::CTRL | Qt::Key_K));
     addSeparator();
     m_help = makeAction(QStringLiteral(":/icons/help.svg"), QStringLiteral("Pomoč"),
-                        QStringLiteral("Prikaže okno s pomočjo za uporabo programa."), QStringLiteral("help"),
-                        false, QKeySequence(Qt::Key_F1));
+                        QStringLiteral("Prikaže okno s pomočjo za uporabo programa. Ctrl+G vas pripelje na "
+                                       "navzkrižne povezave v geslu (Tab naprej, Enter poišče, Esc nazaj)."),
+                        QStringLiteral("help"), false, QKeySequence(Qt::Key_F1));
     // The button itself opens the help; its arrow offers the help and the about box.
     m_about = new QAction(QStringLiteral("O programu"), this);
     m_about->setObjectName(QStringLiteral("about"));

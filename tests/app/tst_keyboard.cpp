@@ -1,13 +1,17 @@
 // The keyboard beyond typing: Down and Up from the box into the list, F1 for help, the
-// toolbar's commands on their keys and those keys named in the tooltips.
+// toolbar's commands on their keys and those keys named in the tooltips, and the walk through
+// an entry's cross-references.
 #include "app/cmainframe.h"
+#include "app/cquorbelapp.h"
 #include "app/mytoolbar.h"
 #include "core/settings.h"
 #include "tests/support/scripteddictionaryservice.h"
 #include "tests/support/framesettle.h"
+#include "tests/support/scriptedresults.h"
 #include "tests/support/scriptedserver.h"
 #include "tests/support/tempconfig.h"
 #include "ui/search/cinfinitelistview.h"
+#include "ui/search/cquorbelview.h"
 #include "ui/search/vnosnooknoiztocnica.h"
 
 #include <QAction>
@@ -19,6 +23,8 @@
 #include <QDesktopServices>
 #include <QTest>
 #include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -47,9 +53,16 @@ private slots:
     void commandsOnTheirKeys();
     void clipboardToggleWritesOneMinusValue_data();
     void clipboardToggleWritesOneMinusValue();
+    void keyboardWalkLooksUpACrossReference_data();
+    void keyboardWalkLooksUpACrossReference();
+    void leavingTheEntryGivesTheKeysBack_data();
+    void leavingTheEntryGivesTheKeysBack();
 
 private:
     void start();
+    void serveEntries(const QByteArray& body);
+    void startOnAnEntry();
+    QString pageValue(const QString& script);
     std::unique_ptr<TempConfig> m_config;
     std::unique_ptr<ScriptedServer> m_server;
     std::unique_ptr<ScriptedDictionaryService> m_service;
@@ -204,5 +217,144 @@ void TestKeyboard::clipboardToggleWritesOneMinusValue()
     QCOMPARE(!m_server->requests(u"/1.0/search"_s).isEmpty(), onAfter);
 }
 
-QTEST_MAIN(TestKeyboard)
+// Every entry served has this body after its headword.
+void TestKeyboard::serveEntries(const QByteArray& body)
+{
+    m_server->setHandler(u"/1.0/search/get-entry"_s, [body](const QString& target) {
+        const QString id = ScriptedResults::parameter(target, u"entryId"_s);
+        return ScriptedReply::ok("<entry><html_content><b class=\"headword\">vnos " + id.toUtf8() + "</b> " +
+                                 body + "</html_content></entry>");
+    });
+}
+
+void TestKeyboard::startOnAnEntry()
+{
+    start();
+    QVERIFY(waitUntilSettled(*m_frame));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        pageValue(u"document.querySelector('#results li b.headword') !== null"_s) == u"true", 15000);
+    QTRY_VERIFY(m_frame->headwordBox()->hasFocus());
+}
+
+// Read in the application's world, which sees the page as it is.
+QString TestKeyboard::pageValue(const QString& script)
+{
+    QString value = u"<no answer>"_s;
+    bool done = false;
+    m_frame->entryView()->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                                [&](const QVariant& v) {
+                                                    value = v.toString();
+                                                    done = true;
+                                                });
+    return QTest::qWaitFor([&] { return done; }, 5000) ? value : u"<no answer>"_s;
+}
+
+namespace {
+const QByteArray threeReferences =
+    "glej <a href=\"/Search.aspx/miza\" onclick=\"document.title='ran'\">miza</a>, "
+    "<a href=\"/Search.aspx/%C4%8Drn%20kruh\" onclick=\"document.title='ran'\">črn kruh</a> in "
+    "<a href=\"/Search.aspx/stol\" onclick=\"document.title='ran'\">stol</a>";
+const QString focusedText = u"document.activeElement ? document.activeElement.textContent : ''"_s;
+} // namespace
+
+void TestKeyboard::keyboardWalkLooksUpACrossReference_data()
+{
+    QTest::addColumn<QList<QKeyCombination>>("walk"); // the keys after Ctrl+G
+    QTest::addColumn<int>("choose");
+    QTest::addColumn<QString>("word");
+    const QKeyCombination tab(Qt::Key_Tab), shiftTab(Qt::ShiftModifier, Qt::Key_Tab);
+    QTest::newRow("Ctrl+G, Enter: the first") << QList<QKeyCombination>{} << int(Qt::Key_Return) << u"miza"_s;
+    QTest::newRow("Tab, Space: the second") << QList{tab} << int(Qt::Key_Space) << u"črn kruh"_s;
+    QTest::newRow("Tab thrice: round to the first")
+        << QList{tab, tab, tab} << int(Qt::Key_Enter) << u"miza"_s;
+    QTest::newRow("Shift+Tab from the first: the last")
+        << QList{shiftTab} << int(Qt::Key_Return) << u"stol"_s;
+    QTest::newRow("Tab, Shift+Backtab: back to the first")
+        << QList{tab, QKeyCombination(Qt::ShiftModifier, Qt::Key_Backtab)} << int(Qt::Key_Return)
+        << u"miza"_s;
+}
+
+// Ctrl+G in the box goes onto the entry's first cross-reference; Tab and Shift+Tab walk them,
+// Enter or Space searches the word as if typed and entered: one search, the box holding the
+// word and the keys, the page where it was and none of its scripts run.
+void TestKeyboard::keyboardWalkLooksUpACrossReference()
+{
+    QFETCH(QList<QKeyCombination>, walk);
+    QFETCH(int, choose);
+    QFETCH(QString, word);
+    serveEntries(threeReferences);
+    startOnAnEntry();
+    CQuorbelView* view = m_frame->entryView();
+    const QUrl before = view->url();
+
+    QTest::keyClick(m_frame->headwordBox(), Qt::Key_G, Qt::ControlModifier);
+    QTRY_VERIFY(view->focusProxy()->hasFocus());
+    QTRY_COMPARE(pageValue(focusedText), u"miza"_s);
+    // The ring is the stylesheet's, on the reference alone.
+    QCOMPARE(pageValue(u"getComputedStyle(document.activeElement).outlineStyle"_s), u"solid"_s);
+    const QStringList order{u"miza"_s, u"črn kruh"_s, u"stol"_s};
+    int at = 0;
+    for (const QKeyCombination key : walk) {
+        QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+        at = (at + (key.keyboardModifiers() & Qt::ShiftModifier ? 2 : 1)) % 3;
+        QTRY_COMPARE(pageValue(focusedText), order.at(at));
+        QVERIFY(view->focusProxy()->hasFocus()); // Tab stays in the entry
+    }
+    m_server->clearRequests();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(choose));
+    QTRY_COMPARE_WITH_TIMEOUT(m_server->requests(u"/1.0/search"_s).size(), 1, 15000);
+    QVERIFY(waitUntilSettled(*m_frame));
+    const QStringList sent = m_server->requests(u"/1.0/search"_s);
+    QCOMPARE(sent.size(), 1); // the key's release reached no box to search once more
+    QCOMPARE(QUrl::fromPercentEncoding(ScriptedResults::parameter(sent.at(0), u"query"_s).toUtf8()), word);
+    QCOMPARE(m_frame->headwordBox()->text(), word);
+    QTRY_VERIFY(m_frame->headwordBox()->hasFocus());
+    QVERIFY(!view->walkingCrossReferences());
+    QCOMPARE(view->url(), before);
+    QCOMPARE(pageValue(u"document.title"_s), QString());
+}
+
+void TestKeyboard::leavingTheEntryGivesTheKeysBack_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("key");
+    QTest::newRow("Esc from a cross-reference") << threeReferences << int(Qt::Key_Escape);
+    QTest::newRow("an entry without cross-references") << QByteArray("brez povezav") << 0;
+}
+
+// Esc, or an entry with nothing to walk, leaves the keyboard in the box with nothing in the
+// entry focused, and Tab goes between box and list as before.
+void TestKeyboard::leavingTheEntryGivesTheKeysBack()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(int, key);
+    serveEntries(body);
+    startOnAnEntry();
+    CQuorbelView* view = m_frame->entryView();
+    QTest::keyClick(m_frame->headwordBox(), Qt::Key_G, Qt::ControlModifier);
+    if (key) {
+        QTRY_COMPARE(pageValue(focusedText), u"miza"_s);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    }
+    QTRY_VERIFY(!view->walkingCrossReferences());
+    QTRY_VERIFY(m_frame->headwordBox()->hasFocus());
+    QTRY_COMPARE(pageValue(u"document.activeElement === document.body"_s), u"true"_s);
+    QCOMPARE(pageValue(u"document.querySelectorAll('[tabindex]').length"_s), u"0"_s);
+    m_server->clearRequests();
+    QTest::keyClick(m_frame->headwordBox(), Qt::Key_Tab);
+    QTRY_VERIFY(m_frame->hitList()->hasFocus());
+    QTest::keyClick(m_frame->hitList(), Qt::Key_Tab);
+    QTRY_VERIFY(m_frame->headwordBox()->hasFocus());
+    QVERIFY(waitUntilSettled(*m_frame));
+    QVERIFY(m_server->requests(u"/1.0/search"_s).isEmpty());
+}
+
+// Started as the program starts: the entry view's scheme registered, so entries are styled.
+int main(int argc, char** argv)
+{
+    CQuorbelApp::PrepareProcess();
+    CQuorbelApp app(argc, argv);
+    TestKeyboard test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_keyboard.moc"

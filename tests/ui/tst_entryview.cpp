@@ -1,8 +1,8 @@
 #include "core/answerreaders.h"
+#include "tests/support/scriptedserver.h"
 #include "ui/search/cquorbelview.h"
 #include "ui/search/displaystate.h"
 #include "ui/search/entryschemehandler.h"
-#include "tests/support/scriptedserver.h"
 
 #include <QApplication>
 #include <QFile>
@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
+#include <cmath>
 
 class TestEntryView : public QObject
 {
@@ -37,6 +38,10 @@ private slots:
     void clickOnCrossReferenceLooksUpItsWord_data();
     void clickOnCrossReferenceLooksUpItsWord();
     void crossReferenceIsUnderlinedUnderThePointer();
+    void keyboardWalkShowsAFocusRing_data();
+    void keyboardWalkShowsAFocusRing();
+    void darkEntryTextReadsAtLevelAA_data();
+    void darkEntryTextReadsAtLevelAA();
     void entryLargerThanTwoMegabytesIsShown();
     void entriesAreIgnoredOnStartPage();
     void entriesReplaceTheContentInOneRenderer();
@@ -52,6 +57,7 @@ private:
 
     QTemporaryDir m_dir;
     QString m_stylesheet;
+    QString m_darkStylesheet;
     DisplayState m_display;
     CQuorbelView* m_view = nullptr;
 };
@@ -65,6 +71,8 @@ void TestEntryView::initTestCase()
     QFile target(m_stylesheet);
     QVERIFY(target.open(QIODevice::WriteOnly));
     target.write(source.readAll());
+    m_darkStylesheet = m_dir.filePath(QStringLiteral("CSS_dark.css"));
+    QVERIFY(QFile::copy(QStringLiteral(":/verbolix-dark.css"), m_darkStylesheet));
     QImage picture(8, 8, QImage::Format_RGB32);
     picture.fill(Qt::red);
     QVERIFY(picture.save(m_dir.filePath(QStringLiteral("secret.png"))));
@@ -455,6 +463,104 @@ void TestEntryView::crossReferenceIsUnderlinedUnderThePointer()
     QCOMPARE(eval(line).toString(), QStringLiteral("none"));
     QTest::mouseMove(m_view->focusProxy(), at);
     QTRY_COMPARE(eval(line).toString(), QStringLiteral("underline"));
+}
+
+namespace {
+// The contrast ratio of two CSS colours ("rgb(r, g, b)") as WCAG 2 defines it.
+double contrastRatio(const QString& one, const QString& other)
+{
+    const auto luminance = [](const QString& css) {
+        const QStringList parts = css.section(u'(', 1).section(u')', 0, 0).split(u',');
+        if (parts.size() < 3)
+            return -1.0;
+        double sum = 0;
+        const double weights[] = {0.2126, 0.7152, 0.0722};
+        for (int i = 0; i < 3; ++i) {
+            const double c = parts.at(i).trimmed().toDouble() / 255.0;
+            sum += weights[i] * (c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+        }
+        return sum;
+    };
+    const double a = luminance(one), b = luminance(other);
+    if (a < 0 || b < 0)
+        return 0;
+    return (qMax(a, b) + 0.05) / (qMin(a, b) + 0.05);
+}
+
+const QString bodyBackground = QStringLiteral("getComputedStyle(document.body).backgroundColor");
+} // namespace
+
+void TestEntryView::keyboardWalkShowsAFocusRing_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("light") << false;
+    QTest::newRow("dark") << true;
+}
+
+// The cross-reference the keyboard is on, and only that one, has a ring that stands out from
+// the page (3:1, as WCAG asks of a focus indicator); Space looks it up.
+void TestEntryView::keyboardWalkShowsAFocusRing()
+{
+    QFETCH(bool, dark);
+    m_display.dark = dark;
+    m_display.darkStylesheetPath = m_darkStylesheet;
+    m_view->ColourSchemeChanged();
+    QVERIFY(show(QStringLiteral("<p>glej <a href=\"/Search.aspx/miza\" id=\"first\">miza</a> in "
+                                "<a href=\"/Search.aspx/stol\" id=\"second\">stol</a></p>")));
+    QCOMPARE(eval(QStringLiteral("document.documentElement.className")).toString(),
+             dark ? QStringLiteral("dark") : QString());
+    const QString ring = QStringLiteral("(s => [s.outlineStyle, s.outlineWidth, s.outlineColor].join(' | '))"
+                                        "(getComputedStyle(document.getElementById('%1')))");
+    QVERIFY(eval(ring.arg(u"first")).toString().startsWith(u"none"));
+    QSignalSpy looked(m_view, &CQuorbelView::crossReferenceActivated);
+
+    m_view->WalkCrossReferences();
+    QTRY_VERIFY(m_view->focusProxy()->hasFocus());
+    QTRY_COMPARE(eval(QStringLiteral("document.activeElement.id")).toString(), QStringLiteral("first"));
+    QTest::keyClick(m_view->focusProxy(), Qt::Key_Tab);
+    QTRY_COMPARE(eval(QStringLiteral("document.activeElement.id")).toString(), QStringLiteral("second"));
+    const QStringList shown = eval(ring.arg(u"second")).toString().split(QStringLiteral(" | "));
+    QCOMPARE(shown.size(), 3);
+    QCOMPARE(shown.at(0), QStringLiteral("solid"));
+    QCOMPARE(shown.at(1), QStringLiteral("2px"));
+    const QString background = eval(bodyBackground).toString();
+    QVERIFY2(contrastRatio(shown.at(2), background) >= 3.0, qPrintable(shown.at(2) + u" on " + background));
+    QVERIFY(eval(ring.arg(u"first")).toString().startsWith(u"none"));
+
+    QTest::keyClick(m_view->focusProxy(), Qt::Key_Space);
+    QTRY_COMPARE(looked.count(), 1);
+    QCOMPARE(looked.at(0).at(0).toString(), QStringLiteral("stol"));
+    QVERIFY(!m_view->walkingCrossReferences());
+    QTRY_VERIFY(eval(ring.arg(u"second")).toString().startsWith(u"none"));
+}
+
+void TestEntryView::darkEntryTextReadsAtLevelAA_data()
+{
+    QTest::addColumn<QString>("html"); // the element "t" is the text read
+    for (const char* name : {"headword", "pronunciation", "grammar", "number", "definition", "example",
+                             "translation", "source", "label"}) {
+        const QString kind = QString::fromLatin1(name);
+        QTest::newRow(name) << QStringLiteral("<span class=\"%1\" id=\"t\">besedilo</span>").arg(kind);
+    }
+    QTest::newRow("plain text") << QStringLiteral("<span id=\"t\">besedilo</span>");
+    QTest::newRow("cross-reference") << QStringLiteral("<a href=\"/Search.aspx/miza\" id=\"t\">miza</a>");
+    QTest::newRow("grammar inside the headword")
+        << QStringLiteral("<p class=\"headword\">miza <span class=\"grammar\" id=\"t\">sam.</span></p>");
+}
+
+// Every text of a dark entry reads at 4.5:1 or more on the page's background.
+void TestEntryView::darkEntryTextReadsAtLevelAA()
+{
+    QFETCH(QString, html);
+    m_display.dark = true;
+    m_display.darkStylesheetPath = m_darkStylesheet;
+    m_view->ColourSchemeChanged();
+    QVERIFY(show(html));
+    const QString background = eval(bodyBackground).toString();
+    QCOMPARE(background, QStringLiteral("rgb(30, 31, 34)")); // the dark stylesheet came in
+    const QString text =
+        eval(QStringLiteral("getComputedStyle(document.getElementById('t')).color")).toString();
+    QVERIFY2(contrastRatio(text, background) >= 4.5, qPrintable(text + u" on " + background));
 }
 
 void TestEntryView::entryLargerThanTwoMegabytesIsShown()

@@ -1,9 +1,11 @@
 #include "ui/search/cinfinitelistview.h"
 
+#include "ui/search/darkpalette.h"
 #include "ui/search/displaystate.h"
 #include "ui/search/hitdelegate.h"
 #include "ui/search/hitlistmodel.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <climits>
@@ -28,9 +30,37 @@ CInfiniteListView::CInfiniteListView(QWidget* parent)
     setTextElideMode(Qt::ElideNone);
     setFrameShape(QFrame::NoFrame);
     setAutoFillBackground(true);
-    QPalette p = palette();
-    p.setColor(QPalette::Base, Qt::white);
-    setPalette(p);
+    followColourScheme();
+}
+
+void CInfiniteListView::followColourScheme()
+{
+    // The rows lie on white in a light scheme whatever its base; a dark one keeps its own.
+    // The viewport too: a desktop's theme may hand each widget its palette of its own.
+    const QPalette scheme = QApplication::palette(this);
+    const QColor base = isDarkPalette(scheme) ? scheme.color(QPalette::Base) : QColor(Qt::white);
+    for (QWidget* widget : {static_cast<QWidget*>(this), viewport()}) {
+        if (!widget ||
+            (widget->testAttribute(Qt::WA_SetPalette) && widget->palette().color(QPalette::Base) == base))
+            continue;
+        QPalette p = widget->palette();
+        p.setColor(QPalette::Base, base);
+        widget->setPalette(p);
+    }
+}
+
+void CInfiniteListView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        followColourScheme();
+    QListView::changeEvent(event);
+}
+
+bool CInfiniteListView::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        followColourScheme();
+    return QListView::viewportEvent(event);
 }
 
 void CInfiniteListView::setHitSource(HitSource* source)

@@ -53,6 +53,8 @@ signals:
     void textTyped(const QString& text);
 
 protected:
+    void changeEvent(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -62,6 +64,7 @@ protected:
     void updateGeometries() override;
 
 private:
+    void followColourScheme();
     static bool isScrollKey(int key);
     void scrollToTop(int row);
 

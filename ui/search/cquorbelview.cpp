@@ -7,18 +7,20 @@
 
 #include <QApplication>
 #include <QChildEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QQuickWidget>
 #include <QQuickWindow>
 #include <QTimer>
 #include <QWebEnginePage>
-#include <QWheelEvent>
-#include <utility>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+#include <QWheelEvent>
 #include <chrono>
+#include <utility>
 
 namespace {
 // The entry is put in by a script world of its own: the page's scripts stay off, and nobody
@@ -65,6 +67,45 @@ const char* const crossReferenceAt = R"js(((x, y) => {
   return reference ? reference.getAttribute('href') : '';
 }))js";
 
+// Moves the focus along the entry's cross-references: step 1 to the next after the focused
+// one, -1 to the one before, round the ends; 0 to the first. They take the focus only while
+// the keyboard walks them (tabindex -1: the browser's own Tab order stays as it was). True
+// when there is one to take it.
+const char* const focusCrossReference = R"js(((step) => {
+  if (location.protocol !== 'verbolix-entry:')
+    return false;
+  const references = [...document.querySelectorAll('#results li span[href*="/Search.aspx/"]')];
+  if (!references.length)
+    return false;
+  const at = references.indexOf(document.activeElement);
+  const count = references.length;
+  const next = step === 0 || at < 0 ? (step < 0 ? count - 1 : 0) : (at + step + count) % count;
+  for (const reference of references)
+    reference.setAttribute('tabindex', '-1');
+  references[next].focus();
+  return true;
+}))js";
+
+// The address of the cross-reference with the focus, or ''.
+const char* const focusedCrossReference = R"js((() => {
+  const focused = location.protocol === 'verbolix-entry:' ? document.activeElement : null;
+  return focused && focused.matches('#results li span[href*="/Search.aspx/"]') ? focused.getAttribute('href') : '';
+})())js";
+
+// The walk is over: the references are no longer focusable and none keeps the focus ring.
+const char* const endCrossReferenceWalk = R"js((() => {
+  if (location.protocol !== 'verbolix-entry:')
+    return false;
+  for (const reference of document.querySelectorAll('#results li span[href*="/Search.aspx/"][tabindex]'))
+    reference.removeAttribute('tabindex');
+  if (document.activeElement && document.activeElement !== document.body)
+    document.activeElement.blur();
+  return true;
+})())js";
+
+// The background of a dark entry page, also shown before the page has drawn.
+const QColor darkBackground(0x1e, 0x1f, 0x22);
+
 // How long a frame may take before entryShown() is given anyway (nothing visible changed, or
 // the browser draws nothing).
 constexpr int frameWaitMs = 1000;
@@ -73,12 +114,17 @@ constexpr int settleMs = 40;
 // The longest the window's other changes wait for the entry's frame.
 constexpr int holdLimitMs = 150;
 
-QString pageStart(const QString& stylesheetPath)
+// Without a dark stylesheet the page is the light one, byte for byte as it always was.
+QString pageStart(const QString& stylesheetPath, const QString& darkStylesheetPath)
 {
-    return QStringLiteral("<HTML><head><link type=\"text/css\" rel=\"stylesheet\" href=\"") +
-           QStringLiteral("file://") + stylesheetPath +
-           QStringLiteral("\" /></head><BODY><div id=\"page\"><div id=\"results\"><div class=\"center\">"
-                          "<ul class=\"left\">");
+    const QString link = QStringLiteral("<link type=\"text/css\" rel=\"stylesheet\" href=\"file://");
+    QString page = darkStylesheetPath.isEmpty() ? QStringLiteral("<HTML><head>")
+                                                : QStringLiteral("<HTML class=\"dark\"><head>");
+    page += link + stylesheetPath + QStringLiteral("\" />");
+    if (!darkStylesheetPath.isEmpty())
+        page += link + darkStylesheetPath + QStringLiteral("\" />");
+    return page + QStringLiteral("</head><BODY><div id=\"page\"><div id=\"results\"><div class=\"center\">"
+                                 "<ul class=\"left\">");
 }
 
 const QString pageEnd = QStringLiteral("</ul></div></div></div></BODY></HTML>");
@@ -176,9 +222,11 @@ QString CQuorbelView::RewriteEntry(QString html, const QString& websiteBase)
     return html;
 }
 
-QString CQuorbelView::BuildPage(const QString& stylesheetPath, const QString& body)
+QString CQuorbelView::BuildPage(const QString& stylesheetPath, const QString& body,
+                                const QString& darkStylesheetPath)
 {
-    return pageStart(stylesheetPath) + QStringLiteral("<li>") + body + QStringLiteral("</li>") + pageEnd;
+    return pageStart(stylesheetPath, darkStylesheetPath) + QStringLiteral("<li>") + body +
+           QStringLiteral("</li>") + pageEnd;
 }
 
 bool CQuorbelView::IsWelcomePageAddress(const QString& address)
@@ -217,13 +265,107 @@ void CQuorbelView::activateCrossReferenceAt(QPointF point)
     });
 }
 
+QString CQuorbelView::darkStylesheet() const
+{
+    return m_display && m_display->dark ? m_display->darkStylesheetPath : QString();
+}
+
+void CQuorbelView::ColourSchemeChanged()
+{
+    // A light page stays on the browser's own white, as it always was.
+    page()->setBackgroundColor(darkStylesheet().isEmpty() ? QColor(Qt::white) : darkBackground);
+    if (m_state == PageState::None)
+        return; // the welcome page, or nothing yet: the next template is built in the scheme
+    if (!m_entryHtml.isEmpty())
+        m_pageHtml = BuildPage(m_display->stylesheetPath, m_entryHtml, darkStylesheet());
+    endCrossReferenceWalk(true); // the page it walked goes
+    // The stylesheets are linked from the template, which is loaded anew with the entry in it.
+    loadTemplate();
+}
+
+void CQuorbelView::WalkCrossReferences()
+{
+    if (m_state != PageState::Ready || !m_display || m_display->displayMode != ModeNormal)
+        return;
+    m_walking = true;
+    // The browser shows the focus ring only in a page that has the keyboard focus.
+    setFocus(Qt::ShortcutFocusReason);
+    stepCrossReference(0);
+}
+
+void CQuorbelView::stepCrossReference(int step)
+{
+    const quint64 serial = m_serial;
+    page()->runJavaScript(QString::fromUtf8(focusCrossReference) + QStringLiteral("(%1)").arg(step),
+                          entryWorld, [this, serial](const QVariant& found) {
+                              if (m_closing || !m_walking || serial != m_serial)
+                                  return;
+                              // An entry without cross-references has nothing to walk.
+                              if (!found.toBool())
+                                  endCrossReferenceWalk(true);
+                          });
+}
+
+void CQuorbelView::activateFocusedCrossReference()
+{
+    const quint64 serial = m_serial;
+    page()->runJavaScript(QString::fromUtf8(focusedCrossReference), entryWorld,
+                          [this, serial](const QVariant& href) {
+                              if (m_closing || !m_walking || serial != m_serial)
+                                  return;
+                              const QString word = crossReferenceWord(href.toString());
+                              if (word.isEmpty())
+                                  return;
+                              endCrossReferenceWalk(true);
+                              emit crossReferenceActivated(word);
+                          });
+}
+
+void CQuorbelView::endCrossReferenceWalk(bool giveBackFocus)
+{
+    if (!m_walking)
+        return;
+    m_walking = false;
+    page()->runJavaScript(QString::fromUtf8(::endCrossReferenceWalk), entryWorld);
+    if (giveBackFocus)
+        emit walkEnded();
+}
+
+// Tab and Shift+Tab walk the cross-references, Enter and Space look the focused one up (on
+// their release, as the headword box does, so that no release is left for the box), Esc
+// leaves the entry. Every other key is the browser's: the arrows scroll the entry.
+bool CQuorbelView::walkKey(QKeyEvent* key)
+{
+    const bool press = key->type() == QEvent::KeyPress;
+    switch (key->key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        if (press)
+            stepCrossReference(key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier) ? -1
+                                                                                                       : 1);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (!press && !key->isAutoRepeat())
+            activateFocusedCrossReference();
+        return true;
+    case Qt::Key_Escape:
+        if (press)
+            endCrossReferenceWalk(true);
+        return true;
+    default:
+        return false;
+    }
+}
+
 // The template as the browser gets it: the entry rides in an attribute, escaped, and the
 // entry script puts it in.
 QString CQuorbelView::servedPage()
 {
     const QString stylesheet = m_display ? m_display->stylesheetPath : QString();
-    return pageStart(stylesheet) + QStringLiteral("<li data-entry=\"") + m_entryHtml.toHtmlEscaped() +
-           QStringLiteral("\"></li>") + pageEnd;
+    return pageStart(stylesheet, darkStylesheet()) + QStringLiteral("<li data-entry=\"") +
+           m_entryHtml.toHtmlEscaped() + QStringLiteral("\"></li>") + pageEnd;
 }
 
 void CQuorbelView::Preload()
@@ -236,7 +378,7 @@ void CQuorbelView::loadTemplate()
 {
     m_state = PageState::Loading;
     if (m_display)
-        m_guard->setAllowedFile(m_display->stylesheetPath);
+        m_guard->setAllowedFiles({m_display->stylesheetPath, darkStylesheet()});
     page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     load(QUrl(QString::fromLatin1(EntrySchemeHandler::Scheme) + QStringLiteral(":/entry")));
 }
@@ -246,7 +388,7 @@ void CQuorbelView::ShowEntry(QString html)
     if (!m_display || m_display->displayMode != ModeNormal)
         return;
     m_entryHtml = RewriteEntry(std::move(html), m_websiteBase);
-    m_pageHtml = BuildPage(m_display->stylesheetPath, m_entryHtml);
+    m_pageHtml = BuildPage(m_display->stylesheetPath, m_entryHtml, darkStylesheet());
     ++m_serial;
     switch (m_state) {
     case PageState::Ready:
@@ -379,7 +521,8 @@ bool CQuorbelView::event(QEvent* event)
         if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child()))
             child->installEventFilter(this);
     } else if (event->type() == QEvent::FocusIn) {
-        emit focusReceived();
+        if (!m_walking)
+            emit focusReceived();
     } else if (event->type() == QEvent::Wheel && zoomByWheel(static_cast<QWheelEvent*>(event))) {
         return true;
     }
@@ -389,7 +532,17 @@ bool CQuorbelView::event(QEvent* event)
 bool CQuorbelView::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::FocusIn) {
-        emit focusReceived();
+        if (!m_walking)
+            emit focusReceived();
+    } else if (event->type() == QEvent::FocusOut && watched == focusProxy()) {
+        // The user went elsewhere; a window that merely lost the activation comes back to it.
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            endCrossReferenceWalk(false);
+    } else if (m_walking && watched == focusProxy() &&
+               (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
+        if (walkKey(static_cast<QKeyEvent*>(event)))
+            return true;
     } else if (event->type() == QEvent::Wheel) {
         // The browser's surface gets the wheel; with Ctrl it sizes the entries, not the page.
         if (zoomByWheel(static_cast<QWheelEvent*>(event)))

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QWebEngineView>
 
+class QKeyEvent;
 class QWheelEvent;
 struct DisplayState;
 class EntrySchemeHandler;
@@ -48,8 +49,17 @@ public:
     QString pageHtml() const { return m_pageHtml; }
     // When the frame of the entry last shown was painted: std::chrono::steady_clock, in ms.
     qint64 entryFramePaintedAt() const { return m_framePaintedAt; }
-    // The page template around an already rewritten entry.
-    static QString BuildPage(const QString& stylesheetPath, const QString& body);
+    // The main window changed the display's colour scheme: an entry page is built anew in it.
+    void ColourSchemeChanged();
+    // The keyboard goes into the entry, onto its first cross-reference: Tab and Shift+Tab walk
+    // them, Enter or Space looks one up (crossReferenceActivated), Esc gives the keyboard back
+    // (walkEnded). Nothing happens unless an entry with a cross-reference is shown.
+    void WalkCrossReferences();
+    bool walkingCrossReferences() const { return m_walking; }
+
+    // The page template around an already rewritten entry; with a dark stylesheet, the dark page.
+    static QString BuildPage(const QString& stylesheetPath, const QString& body,
+                             const QString& darkStylesheetPath = {});
     static QString RewriteEntry(QString html, const QString& websiteBase);
     // Only web pages may be shown as the welcome page.
     static bool IsWelcomePageAddress(const QString& address);
@@ -66,9 +76,12 @@ signals:
     // Ctrl and the wheel over the view: steps up (away from the user) or down; the main
     // window decides the size.
     void zoomStepRequested(int steps);
-    // The user clicked a cross-reference of the entry: WORD of its "/Search.aspx/WORD",
-    // decoded.
+    // The user clicked a cross-reference of the entry, or chose it with the keyboard: WORD of
+    // its "/Search.aspx/WORD", decoded.
     void crossReferenceActivated(const QString& word);
+    // The keyboard walk through the cross-references ended in the entry (Esc, a reference
+    // chosen, none to walk): the main window takes the keyboard back.
+    void walkEnded();
 
 protected:
     bool event(QEvent* event) override;
@@ -92,6 +105,11 @@ private:
     void releaseWindow();
     bool zoomByWheel(QWheelEvent* event);
     void activateCrossReferenceAt(QPointF point);
+    QString darkStylesheet() const;
+    void stepCrossReference(int step);
+    void activateFocusedCrossReference();
+    void endCrossReferenceWalk(bool giveBackFocus);
+    bool walkKey(QKeyEvent* key);
 
     const DisplayState* m_display;
     QString m_websiteBase;
@@ -105,6 +123,7 @@ private:
     PageState m_state = PageState::None;
     bool m_closing = false;
     bool m_drawWithEntry = false;
+    bool m_walking = false; // the keyboard walks the cross-references
     int m_wheelRest = 0; // of a fine-grained wheel, less than a whole step so far
     QList<QPointer<QWidget>> m_heldWidgets; // repaints held back until the entry's frame
     QPoint m_pressedAt{-1, -1}; // of the left button on the surface, while it is down

@@ -17,4 +17,7 @@ struct DisplayState
     int displayMode = ModeStarting;
     QString startPageUrl;
     QString stylesheetPath; // absolute path of the stylesheet file; empty when none was written
+    // The desktop's colours are dark: entries link the dark stylesheet too, laid over the light.
+    bool dark = false;
+    QString darkStylesheetPath; // as stylesheetPath, written once the scheme is first dark
 };

@@ -15,9 +15,13 @@ FileAccessGuard::FileAccessGuard(QObject* parent) : QWebEngineUrlRequestIntercep
 {
 }
 
-void FileAccessGuard::setAllowedFile(const QString& path)
+void FileAccessGuard::setAllowedFiles(const QStringList& paths)
 {
-    m_allowed = normalised(path);
+    m_allowed.clear();
+    for (const QString& path : paths) {
+        if (!path.isEmpty())
+            m_allowed.append(normalised(path));
+    }
 }
 
 void FileAccessGuard::interceptRequest(QWebEngineUrlRequestInfo& info)
@@ -25,7 +29,6 @@ void FileAccessGuard::interceptRequest(QWebEngineUrlRequestInfo& info)
     const QUrl url = info.requestUrl();
     if (!url.isLocalFile() && url.scheme() != u"file")
         return;
-    const QString path = normalised(url.toLocalFile());
-    if (m_allowed.isEmpty() || path != m_allowed)
+    if (!m_allowed.contains(normalised(url.toLocalFile())))
         info.block(true);
 }

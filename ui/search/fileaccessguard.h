@@ -1,19 +1,20 @@
 #pragma once
 
-#include <QString>
+#include <QStringList>
 #include <QWebEngineUrlRequestInterceptor>
 
 // Entry pages hold HTML from the network: of all local files they may load only the
-// stylesheet.
+// stylesheets.
 class FileAccessGuard : public QWebEngineUrlRequestInterceptor
 {
     Q_OBJECT
 public:
     explicit FileAccessGuard(QObject* parent = nullptr);
 
-    void setAllowedFile(const QString& path);
+    // Empty paths allow nothing.
+    void setAllowedFiles(const QStringList& paths);
     void interceptRequest(QWebEngineUrlRequestInfo& info) override;
 
 private:
-    QString m_allowed;
+    QStringList m_allowed;
 };

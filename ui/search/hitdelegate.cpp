@@ -1,5 +1,6 @@
 #include "ui/search/hitdelegate.h"
 
+#include "ui/search/darkpalette.h"
 #include "ui/search/hitlistmodel.h"
 
 #include <QAbstractItemView>
@@ -71,7 +72,9 @@ void HitDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, c
     const QRect highlight(row.left() + labelLeft, row.top(), row.width() - labelLeft, row.height());
     painter->fillRect(highlight,
                       selected ? palette.color(QPalette::Highlight) : palette.color(QPalette::Base));
-    painter->setPen(selected ? palette.color(QPalette::HighlightedText) : QColor(Qt::black));
+    // Black on the light list's white, as ever; a dark scheme's own text colour on its base.
+    const QColor ink = isDarkPalette(palette) ? palette.color(QPalette::Text) : QColor(Qt::black);
+    painter->setPen(selected ? palette.color(QPalette::HighlightedText) : ink);
 
     const QRect iconRect(row.left() + iconLeft, row.top() + (row.height() - IconSize) / 2, IconSize,
                          IconSize);

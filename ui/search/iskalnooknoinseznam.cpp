@@ -1,6 +1,7 @@
 #include "ui/search/iskalnooknoinseznam.h"
 
 #include "ui/search/cinfinitelistview.h"
+#include "ui/search/darkpalette.h"
 #include "ui/search/staticstevilorezultatov.h"
 #include "ui/search/vnosnooknoiztocnica.h"
 
@@ -75,7 +76,8 @@ void IskalnoOknoInSeznam::resizeEvent(QResizeEvent* event)
 
 void IskalnoOknoInSeznam::paintEvent(QPaintEvent*)
 {
-    QPainter(this).fillRect(rect(), QColor(230, 230, 230));
+    QPainter(this).fillRect(rect(), isDarkPalette(palette()) ? palette().color(QPalette::Window)
+                                                             : QColor(230, 230, 230));
 }
 
 void IskalnoOknoInSeznam::contextMenuEvent(QContextMenuEvent* event)

@@ -1,6 +1,7 @@
 #include "ui/search/staticstevilorezultatov.h"
 
 #include "ui/search/cellfont.h"
+#include "ui/search/darkpalette.h"
 
 #include <QPainter>
 
@@ -18,8 +19,9 @@ void StaticSteviloRezultatov::setText(const QString& text)
 void StaticSteviloRezultatov::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(230, 230, 230));
-    painter.setPen(QColor(92, 92, 92));
+    const bool dark = isDarkPalette(palette());
+    painter.fillRect(rect(), dark ? palette().color(QPalette::Window) : QColor(230, 230, 230));
+    painter.setPen(dark ? palette().color(QPalette::WindowText) : QColor(92, 92, 92));
     painter.setFont(CellFont(QStringLiteral("Tahoma"), 16));
     const QFontMetrics metrics = painter.fontMetrics();
     const int y = (height() - metrics.height()) / 2;
