@@ -36,8 +36,11 @@
 #include <QTimer>
 #include <QUrl>
 #include <arpa/inet.h>
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <chrono>
+#include <vector>
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -157,7 +160,10 @@ public:
     {
         m_last = nowMs();
         m_longest = 0;
+        m_longestEndedMs = -1;
     }
+    // When the longest stall so far ended, in run time; -1 for none.
+    double longestEndedMs() const { return m_longestEndedMs; }
     // Also counts a stall still going on while this is asked.
     double longestMs() const { return std::max(m_longest, nowMs() - m_last - periodMs); }
     // Runs the bench's own work (grabbing, reading pixels) without counting it as a stall.
@@ -174,12 +180,16 @@ private:
     void beat()
     {
         const double now = nowMs();
-        m_longest = std::max(m_longest, now - m_last - periodMs);
+        if (now - m_last - periodMs > m_longest) {
+            m_longest = now - m_last - periodMs;
+            m_longestEndedMs = now;
+        }
         m_last = now;
     }
     QTimer m_timer;
     double m_last = 0;
     double m_longest = 0;
+    double m_longestEndedMs = -1;
 };
 
 StallMonitor* stalls = nullptr;
@@ -464,6 +474,15 @@ struct PagingResult
 {
     int presses = 0;
     double ms = 0;
+    std::vector<std::pair<double, int>> pressed; // run time of each press, and the row it left
+    // The press during which the given run time fell, and the row it left; {-1, -1} if none.
+    std::pair<int, int> pressAt(double ms) const
+    {
+        const auto after = std::upper_bound(pressed.begin(), pressed.end(), std::make_pair(ms, INT_MAX));
+        if (after == pressed.begin())
+            return {-1, -1};
+        return {int(after - pressed.begin()) - 1, std::prev(after)->second};
+    }
 };
 
 PagingResult pageDown(CInfiniteListView* list, int presses, const std::function<bool()>& stop = {})
@@ -474,6 +493,7 @@ PagingResult pageDown(CInfiniteListView* list, int presses, const std::function<
     bool first = true;
     while (list->currentIndex().row() < rows - 1 && (presses <= 0 || result.presses < presses) &&
            result.presses < 10000000 && !(stop && stop())) {
+        result.pressed.emplace_back(nowMs(), list->currentIndex().row());
         sendKey(list, QEvent::KeyPress, Qt::Key_PageDown, !first);
         first = false;
         list->viewport()->repaint();
@@ -634,12 +654,16 @@ int main(int argc, char** argv)
     const int topBefore = list->currentIndex().row();
     const PagingResult paging = pageDown(list, options.presses);
     const double pagingStall = stalls->longestMs();
+    const std::pair<int, int> stallPress = paging.pressAt(stalls->longestEndedMs());
     idle(50);
     const ServiceStats afterScroll = serviceStats();
     print("page_down_presses", paging.presses);
     print("page_down_rows", list->currentIndex().row() - qMax(0, topBefore));
     printMs("page_down_ms", paging.ms);
     printMs("page_down_stall_ms", pagingStall);
+    // Where it happened, to trace a long one: the press it ended in and the row before it.
+    print("page_down_stall_press", stallPress.first);
+    print("page_down_stall_row", stallPress.second);
     print("scroll_requests", afterScroll.requests - beforeScroll.requests);
     print("scroll_connections", afterScroll.connections - beforeScroll.connections);
     print("scroll_rss_kib", statusKib("VmRSS"));
