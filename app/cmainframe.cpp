@@ -484,8 +484,7 @@ void CMainFrame::settleNow()
         finishStartup();
     if (CInfiniteListView* list = hitList()) {
         // Rows drawn empty while their page was on its way are drawn again.
-        list->hitModel()->hitsArrived();
-        list->viewport()->update();
+        list->hitsArrived();
     }
     emit settled();
 }

@@ -475,6 +475,8 @@ struct PagingResult
     int presses = 0;
     double ms = 0;
     std::vector<std::pair<double, int>> pressed; // run time of each press, and the row it left
+    // The slowest press, split: the key's handling, the list's repaint, the events after.
+    double slowestKeyMs = 0, slowestRepaintMs = 0, slowestEventsMs = 0;
     // The press during which the given run time fell, and the row it left; {-1, -1} if none.
     std::pair<int, int> pressAt(double ms) const
     {
@@ -493,12 +495,21 @@ PagingResult pageDown(CInfiniteListView* list, int presses, const std::function<
     bool first = true;
     while (list->currentIndex().row() < rows - 1 && (presses <= 0 || result.presses < presses) &&
            result.presses < 10000000 && !(stop && stop())) {
-        result.pressed.emplace_back(nowMs(), list->currentIndex().row());
+        const double began = nowMs();
+        result.pressed.emplace_back(began, list->currentIndex().row());
         sendKey(list, QEvent::KeyPress, Qt::Key_PageDown, !first);
         first = false;
+        const double keyed = nowMs();
         list->viewport()->repaint();
         ++result.presses;
+        const double painted = nowMs();
         QCoreApplication::processEvents();
+        const double ended = nowMs();
+        if (ended - began > result.slowestKeyMs + result.slowestRepaintMs + result.slowestEventsMs) {
+            result.slowestKeyMs = keyed - began;
+            result.slowestRepaintMs = painted - keyed;
+            result.slowestEventsMs = ended - painted;
+        }
     }
     sendKey(list, QEvent::KeyRelease, Qt::Key_PageDown, false);
     result.ms = nowMs() - start;
@@ -664,6 +675,9 @@ int main(int argc, char** argv)
     // Where it happened, to trace a long one: the press it ended in and the row before it.
     print("page_down_stall_press", stallPress.first);
     print("page_down_stall_row", stallPress.second);
+    printMs("page_down_slowest_key_ms", paging.slowestKeyMs);
+    printMs("page_down_slowest_repaint_ms", paging.slowestRepaintMs);
+    printMs("page_down_slowest_events_ms", paging.slowestEventsMs);
     print("scroll_requests", afterScroll.requests - beforeScroll.requests);
     print("scroll_connections", afterScroll.connections - beforeScroll.connections);
     print("scroll_rss_kib", statusKib("VmRSS"));

@@ -37,6 +37,8 @@ public:
     void AddDictionaryIcon(const QImage& image);
     int topRow() const;
     int selectionMark() const;
+    // Hits came in: the rows on screen are drawn again, their placeholders filled in.
+    void hitsArrived();
 
     // Does nothing. Qt's type-ahead walks the rows through the model, and every row it reads
     // pages hits in from the service: one letter on a long list made thousands of requests.

@@ -13,10 +13,12 @@ void HitListModel::setHitCount(int count, int maxRows)
     endResetModel();
 }
 
-void HitListModel::hitsArrived()
+void HitListModel::hitsArrived(int first, int last)
 {
-    if (m_count > 0)
-        emit dataChanged(index(0, 0), index(m_count - 1, 0), {Qt::DisplayRole, ImageIndexRole});
+    first = qMax(first, 0);
+    last = qMin(last, m_count - 1);
+    if (first <= last)
+        emit dataChanged(index(first, 0), index(last, 0), {Qt::DisplayRole, ImageIndexRole});
 }
 
 int HitListModel::rowCount(const QModelIndex& parent) const

@@ -20,8 +20,9 @@ public:
     void setSource(HitSource* source) { m_source = source; }
     // Every row is replaced; the count is clamped to what the view can lay out.
     void setHitCount(int count, int maxRows);
-    // Hits came in: every row is drawn again from the source, placeholders filled in.
-    void hitsArrived();
+    // Hits came in for rows first to last: they are drawn again from the source, placeholders
+    // filled in.
+    void hitsArrived(int first, int last);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
