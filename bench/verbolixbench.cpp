@@ -14,9 +14,9 @@
 // Nothing here waits for a call to return with its answer: requests may be answered later
 // than the call that made them, so every wait is on what the window shows (the count, the
 // rows' pixels, the entry view's frames).
-#include "bench/servicestats.h"
 #include "app/cmainframe.h"
 #include "app/cquorbelapp.h"
+#include "bench/servicestats.h"
 #include "ui/search/cinfinitelistview.h"
 #include "ui/search/cquorbelview.h"
 #include "ui/search/iskalnooknoinseznam.h"
@@ -35,12 +35,11 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-#include <arpa/inet.h>
 #include <algorithm>
+#include <arpa/inet.h>
 #include <atomic>
-#include <climits>
 #include <chrono>
-#include <vector>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -48,6 +47,7 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
