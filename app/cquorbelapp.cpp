@@ -5,6 +5,7 @@
 #include "app/quitsignals.h"
 #include "app/singleinstance.h"
 #include "app/x11desktop.h"
+#include "ui/search/cquorbelview.h"
 #include "ui/search/entryschemehandler.h"
 
 #include <QDialog>
@@ -61,12 +62,7 @@ void CQuorbelApp::PrepareProcess()
     const QByteArray ours = QByteArrayLiteral("--renderer-process-limit=1 --disable-gpu");
     const QByteArray user = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").trimmed();
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", user.isEmpty() ? ours : ours + ' ' + user);
-    // The browser's software frames are put on screen by Qt Quick's own software renderer:
-    // through OpenGL (often a software one too) each frame was drawn, read back and copied,
-    // and an entry took 55-60 ms to reach the screen instead of 17, with 40 MiB more memory.
-    // A user's own choice of backend is kept.
-    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
-        qputenv("QT_QUICK_BACKEND", "software");
+    CQuorbelView::ChooseRenderer();
     EntrySchemeHandler::RegisterScheme();
 }
 

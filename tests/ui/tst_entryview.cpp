@@ -40,6 +40,7 @@ private slots:
     void crossReferenceIsUnderlinedUnderThePointer();
     void keyboardWalkShowsAFocusRing_data();
     void keyboardWalkShowsAFocusRing();
+    void newEntryEndsTheWalk();
     void darkEntryTextReadsAtLevelAA_data();
     void darkEntryTextReadsAtLevelAA();
     void entryLargerThanTwoMegabytesIsShown();
@@ -247,8 +248,9 @@ void TestEntryView::hostileEntriesGoNowhere_data()
     QTest::newRow("iframe") << QStringLiteral("<iframe src=\"%1/frame\"></iframe>beseda") << QString();
     QTest::newRow("iframe of a local file")
         << QStringLiteral("<iframe id=\"f\" src=\"file:///etc/passwd\"></iframe>beseda") << QString();
-    QTest::newRow("meta refresh")
-        << QStringLiteral("<meta http-equiv=\"refresh\" content=\"0; url=%1/refresh\">beseda") << QString();
+    QTest::newRow("meta refresh") << QStringLiteral(
+                                         "<meta http-equiv=\"refresh\" content=\"0; url=%1/refresh\">beseda")
+                                  << QString();
     QTest::newRow("form submitted")
         << QStringLiteral("<form action=\"%1/form\"><input name=\"q\" value=\"x\"></form>beseda")
         << QStringLiteral("document.forms[0].submit()");
@@ -534,6 +536,20 @@ void TestEntryView::keyboardWalkShowsAFocusRing()
     QTRY_VERIFY(eval(ring.arg(u"second")).toString().startsWith(u"none"));
 }
 
+// Fault: an entry shown during the walk (a look-up from the clipboard, a step back) left the
+// walk on, and the keys stayed in a page where nothing had the focus.
+void TestEntryView::newEntryEndsTheWalk()
+{
+    QVERIFY(show(QStringLiteral("<p>glej <a href=\"/Search.aspx/miza\" id=\"first\">miza</a></p>")));
+    QSignalSpy ended(m_view, &CQuorbelView::walkEnded);
+    m_view->WalkCrossReferences();
+    QTRY_COMPARE(eval(QStringLiteral("document.activeElement.id")).toString(), QStringLiteral("first"));
+    QVERIFY(show(QStringLiteral("<p>glej <a href=\"/Search.aspx/stol\" id=\"other\">stol</a></p>")));
+    QVERIFY(!m_view->walkingCrossReferences());
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(eval(QStringLiteral("document.querySelectorAll('[tabindex]').length")).toInt(), 0);
+}
+
 void TestEntryView::darkEntryTextReadsAtLevelAA_data()
 {
     QTest::addColumn<QString>("html"); // the element "t" is the text read
@@ -659,10 +675,11 @@ void TestEntryView::welcomePageOnlyFromTheWeb()
         // The user acts: entries follow the welcome page.
         m_display.displayMode = ModeNormal;
         m_view->ShowEntry(QStringLiteral("beseda"));
-        QTRY_COMPARE_WITH_TIMEOUT(eval(QStringLiteral("document.querySelector('#results li') ? "
-                                                      "document.querySelector('#results li').textContent : ''"))
-                                      .toString(),
-                                  QStringLiteral("beseda"), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            eval(QStringLiteral("document.querySelector('#results li') ? "
+                                "document.querySelector('#results li').textContent : ''"))
+                .toString(),
+            QStringLiteral("beseda"), 15000);
         return;
     }
     QVERIFY(show(QStringLiteral("beseda")));

@@ -33,6 +33,9 @@ public:
     // Starts the browser and loads the empty template, so that its start overlaps whatever
     // the program does before the first entry.
     void Preload();
+    // Before the first view exists: the browser's frames go on screen through Qt Quick's
+    // software renderer, unless the user chose one (QT_QUICK_BACKEND, QSG_RHI_BACKEND).
+    static void ChooseRenderer();
     // Ignored unless entries are being shown.
     void ShowEntry(QString html);
     // While on, an entry shown in place holds back the repaints around it until the entry's
@@ -123,9 +126,9 @@ private:
     PageState m_state = PageState::None;
     bool m_closing = false;
     bool m_drawWithEntry = false;
-    bool m_walking = false; // the keyboard walks the cross-references
-    int m_wheelRest = 0; // of a fine-grained wheel, less than a whole step so far
+    bool m_walking = false;                 // the keyboard walks the cross-references
+    int m_wheelRest = 0;                    // of a fine-grained wheel, less than a whole step so far
     QList<QPointer<QWidget>> m_heldWidgets; // repaints held back until the entry's frame
-    QPoint m_pressedAt{-1, -1}; // of the left button on the surface, while it is down
+    QPoint m_pressedAt{-1, -1};             // of the left button on the surface, while it is down
     FileAccessGuard* m_guard;
 };
