@@ -5,6 +5,7 @@
 #include "app/cquorbelapp.h"
 #include "app/mycmfccaptionbar.h"
 #include "tests/support/framesettle.h"
+#include "tests/support/pagevalue.h"
 #include "tests/support/scripteddictionaryservice.h"
 #include "tests/support/scriptedserver.h"
 #include "tests/support/tempconfig.h"
@@ -107,17 +108,9 @@ void TestColourScheme::cleanup()
     m_config.reset();
 }
 
-// Read in the application's world, which sees the page as the stylesheets left it.
 QString TestColourScheme::pageValue(const QString& script)
 {
-    QString value = u"<no answer>"_s;
-    bool done = false;
-    m_frame->entryView()->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                                [&](const QVariant& v) {
-                                                    value = v.toString();
-                                                    done = true;
-                                                });
-    return QTest::qWaitFor([&] { return done; }, 5000) ? value : u"<no answer>"_s;
+    return ::pageValue(m_frame->entryView()->page(), script);
 }
 
 void TestColourScheme::darkPaletteGivesTheDarkStylesheet_data()

@@ -5,8 +5,9 @@
 #include "app/cquorbelapp.h"
 #include "app/mytoolbar.h"
 #include "core/settings.h"
-#include "tests/support/scripteddictionaryservice.h"
 #include "tests/support/framesettle.h"
+#include "tests/support/pagevalue.h"
+#include "tests/support/scripteddictionaryservice.h"
 #include "tests/support/scriptedresults.h"
 #include "tests/support/scriptedserver.h"
 #include "tests/support/tempconfig.h"
@@ -15,16 +16,16 @@
 #include "ui/search/vnosnooknoiztocnica.h"
 
 #include <QAction>
-#include <QMenu>
-#include <QToolButton>
 #include <QClipboard>
-#include <QGuiApplication>
-#include <climits>
 #include <QDesktopServices>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QTest>
+#include <QToolButton>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
+#include <climits>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -142,7 +143,8 @@ void TestKeyboard::aboutIsInTheHelpMenuOnly()
     QAction* about = m_frame->toolbar()->aboutAction();
     QCOMPARE(m_frame->toolbar()->widgetForAction(about), nullptr);
     QVERIFY(m_frame->actions().contains(about)); // so that Shift+F1 works with the menu closed
-    auto* help = qobject_cast<QToolButton*>(m_frame->toolbar()->widgetForAction(m_frame->toolbar()->helpAction()));
+    auto* help =
+        qobject_cast<QToolButton*>(m_frame->toolbar()->widgetForAction(m_frame->toolbar()->helpAction()));
     QVERIFY(help && help->menu());
     QVERIFY(help->menu()->actions().contains(about));
 }
@@ -152,7 +154,8 @@ void TestKeyboard::commandsOnTheirKeys_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<QKeySequence>("keys");
     QTest::addColumn<QString>("setting");
-    QTest::newRow("always on top: Ctrl+T") << u"alwaysOnTop"_s << QKeySequence(u"Ctrl+T"_s) << u"AlwaysOnTop"_s;
+    QTest::newRow("always on top: Ctrl+T")
+        << u"alwaysOnTop"_s << QKeySequence(u"Ctrl+T"_s) << u"AlwaysOnTop"_s;
     QTest::newRow("clipboard monitoring: Ctrl+K")
         << u"checkClipboard"_s << QKeySequence(u"Ctrl+K"_s) << u"CheckClipboard"_s;
 }
@@ -236,17 +239,9 @@ void TestKeyboard::startOnAnEntry()
     QTRY_VERIFY(m_frame->headwordBox()->hasFocus());
 }
 
-// Read in the application's world, which sees the page as it is.
 QString TestKeyboard::pageValue(const QString& script)
 {
-    QString value = u"<no answer>"_s;
-    bool done = false;
-    m_frame->entryView()->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                                [&](const QVariant& v) {
-                                                    value = v.toString();
-                                                    done = true;
-                                                });
-    return QTest::qWaitFor([&] { return done; }, 5000) ? value : u"<no answer>"_s;
+    return ::pageValue(m_frame->entryView()->page(), script);
 }
 
 namespace {
