@@ -1,29 +1,29 @@
 #include "app/cmainframe.h"
 
-#include "core/apiconfig.h"
-#include "core/filters/dictionariestext.h"
-#include "core/icons/iconcache.h"
-#include "ui/search/cinfinitelistview.h"
 #include "app/aboutdialog.h"
 #include "app/clipboardmonitor.h"
+#include "app/cmyoutlookbar.h"
 #include "app/desktopnotifier.h"
+#include "app/mycmfccaptionbar.h"
+#include "app/mytoolbar.h"
 #include "app/quitsignals.h"
+#include "app/servermessages.h"
 #include "app/singleinstance.h"
+#include "app/splashscreenex.h"
 #include "app/userresizewatch.h"
 #include "app/windowplacement.h"
 #include "app/windowstacking.h"
-#include "app/cmyoutlookbar.h"
+#include "core/apiconfig.h"
+#include "core/filters/dictionariestext.h"
+#include "core/icons/iconcache.h"
+#include "core/settings.h"
+#include "filters/editor/runfiltereditor.h"
+#include "ui/search/cinfinitelistview.h"
 #include "ui/search/cquorbelview.h"
 #include "ui/search/darkpalette.h"
 #include "ui/search/entryzoom.h"
 #include "ui/search/hitlistmodel.h"
 #include "ui/search/iskalnooknoinseznam.h"
-#include "app/mycmfccaptionbar.h"
-#include "app/mytoolbar.h"
-#include "filters/editor/runfiltereditor.h"
-#include "app/servermessages.h"
-#include "core/settings.h"
-#include "app/splashscreenex.h"
 #include "ui/search/vnosnooknoiztocnica.h"
 
 #include <QApplication>
@@ -34,11 +34,11 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QWindow>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <climits>
 #include <utility>
 
@@ -410,7 +410,8 @@ void CMainFrame::showFetchedEntry(int row, const QString& html)
             });
         }
         if (m_display.displayMode == ModeNormal)
-            showCaption(m_api.GetDictionaryName(d) + QStringLiteral(" - ") + m_api.GetDictionaryAuthor(d), {});
+            showCaption(m_api.GetDictionaryName(d) + QStringLiteral(" - ") + m_api.GetDictionaryAuthor(d),
+                        {});
         emit entryShown(row);
     }
     workEnded();
@@ -630,8 +631,9 @@ void CMainFrame::notifyLookUp(const QString& word)
     CInfiniteListView* list = hitList();
     const int row = list && list->currentIndex().isValid() ? list->currentIndex().row() : -1;
     const CZadetek* hit = row >= 0 ? m_api.heldHit(row) : nullptr;
-    const QString body = hit ? QStringLiteral("Zadetek v slovarju %1.").arg(m_api.GetDictionaryName(hit->dictionaryId))
-                             : QStringLiteral("Ni zadetkov.");
+    const QString body =
+        hit ? QStringLiteral("Zadetek v slovarju %1.").arg(m_api.GetDictionaryName(hit->dictionaryId))
+            : QStringLiteral("Ni zadetkov.");
     m_notifier->notify(word, body);
 }
 
@@ -663,6 +665,7 @@ HistoryPlace CMainFrame::placeOf(int row) const
 {
     HistoryPlace place;
     place.word = m_lastQuery;
+    place.boxWasEmpty = m_lastQuery == u"*" && GetQueryText().isEmpty();
     place.filter = FilterComboSelection();
     place.dictionaries = selectedDictionaryIds();
     place.row = row;
@@ -728,7 +731,8 @@ void CMainFrame::showPlace(const HistoryPlace& place)
     // On the way to this place: a second step before it is on screen goes on from here.
     m_leftPlace = false;
     m_display.displayMode = ModeNormal;
-    box->setText(place.word);
+    // Back at start-up's place the box is empty again, as it was, not "*".
+    box->setText(place.boxWasEmpty ? QString() : place.word);
     box->selectAll();
     // The filter shown is the one the next start applies, as when the user chooses it.
     if (place.filter != FilterComboSelection() && place.filter >= 0 &&
@@ -1010,12 +1014,13 @@ bool CMainFrame::handleKey(QKeyEvent* event, bool press)
     // Paste acts on the key's release in the headword box; undo and F1/F6 have no command.
     if ((ctrl && key == Qt::Key_V) || (shift && key == Qt::Key_Insert))
         return !qobject_cast<VnosnoOknoIztocnica*>(QApplication::focusWidget());
-    if ((ctrl && key == Qt::Key_Z) || ((mods & Qt::AltModifier) && key == Qt::Key_Backspace) || key == Qt::Key_F6)
+    if ((ctrl && key == Qt::Key_Z) || ((mods & Qt::AltModifier) && key == Qt::Key_Backspace) ||
+        key == Qt::Key_F6)
         return true;
     // Down and Up in the box go on in the list, from the row it is on.
     if ((key == Qt::Key_Down || key == Qt::Key_Up) && !ctrl && !(mods & Qt::AltModifier) &&
-        qobject_cast<VnosnoOknoIztocnica*>(QApplication::focusWidget()) && hitList() &&
-        hitList()->model() && hitList()->model()->rowCount() > 0) {
+        qobject_cast<VnosnoOknoIztocnica*>(QApplication::focusWidget()) && hitList() && hitList()->model() &&
+        hitList()->model()->rowCount() > 0) {
         hitList()->setFocus(Qt::OtherFocusReason);
         QCoreApplication::sendEvent(hitList(), event); // the key itself moves the list
         return true;

@@ -10,6 +10,7 @@
 struct HistoryPlace
 {
     QString word;
+    bool boxWasEmpty = false; // the word is the "*" an empty headword box searches for
     int filter = 0;
     QList<int> dictionaries;
     int topRow = 0;

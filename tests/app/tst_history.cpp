@@ -201,6 +201,16 @@ void TestHistory::stepsThroughLookUps()
     QVERIFY(back->isEnabled()); // start-up's entry is further back
     QVERIFY(forward->isEnabled());
 
+    // Start-up searched for "*" from an empty box: the box comes back empty.
+    step(how, true);
+    QTRY_COMPARE(m_frame->lastQuery(), u"*"_s);
+    QVERIFY(waitUntilSettled(*m_frame));
+    QCOMPARE(m_frame->headwordBox()->text(), QString());
+    QVERIFY(!back->isEnabled());
+    step(how, false);
+    QVERIFY(waitUntilSettled(*m_frame));
+    verifyPlace(u"miza"_s, 37, 37);
+
     m_server->clearRequests();
     step(how, false);
     QCOMPARE(traffic(), QStringList({u"search stol"_s, u"get-entry 5120"_s}));
