@@ -64,52 +64,13 @@ private:
 
 namespace {
 
-// One raw exchange: the bytes sent, the status line's code (0 when nothing came back).
-int rawExchange(int port, const QByteArray& request)
+// A connected loopback socket (blocking, with the given send and receive timeouts), or -1.
+int connectTo(int port, int timeoutSeconds = 10)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0)
         return -1;
-    timeval timeout{15, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(quint16(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int status = 0;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-        qsizetype sent = 0;
-        while (sent < request.size()) {
-            const ssize_t n =
-                ::send(fd, request.constData() + sent, size_t(request.size() - sent), MSG_NOSIGNAL);
-            if (n <= 0)
-                break; // the service may hang up before reading it all
-            sent += n;
-        }
-        QByteArray reply;
-        char buffer[4096];
-        while (!reply.contains("\r\n")) {
-            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-            if (n <= 0)
-                break;
-            reply.append(buffer, qsizetype(n));
-        }
-        const QRegularExpressionMatch m =
-            QRegularExpression(QStringLiteral("^HTTP/1\\.[01] (\\d{3}) ")).match(QString::fromLatin1(reply));
-        status = m.hasMatch() ? m.captured(1).toInt() : 0;
-    }
-    ::close(fd);
-    return status;
-}
-
-// A connected loopback socket (blocking, 10 s send and receive timeouts), or -1.
-int connectTo(int port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        return -1;
-    timeval timeout{10, 0};
+    timeval timeout{timeoutSeconds, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
     sockaddr_in addr{};
@@ -121,6 +82,34 @@ int connectTo(int port)
         return -1;
     }
     return fd;
+}
+
+// One raw exchange: the bytes sent, the status line's code (0 when nothing came back, -1 when
+// no connection was made).
+int rawExchange(int port, const QByteArray& request)
+{
+    const int fd = connectTo(port, 15);
+    if (fd < 0)
+        return -1;
+    qsizetype sent = 0;
+    while (sent < request.size()) {
+        const ssize_t n = ::send(fd, request.constData() + sent, size_t(request.size() - sent), MSG_NOSIGNAL);
+        if (n <= 0)
+            break; // the service may hang up before reading it all
+        sent += n;
+    }
+    QByteArray reply;
+    char buffer[4096];
+    while (!reply.contains("\r\n")) {
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            break;
+        reply.append(buffer, qsizetype(n));
+    }
+    ::close(fd);
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^HTTP/1\\.[01] (\\d{3}) ")).match(QString::fromLatin1(reply));
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
 }
 
 bool sendAll(int fd, const QByteArray& bytes)

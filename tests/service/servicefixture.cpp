@@ -21,6 +21,18 @@ QByteArray base64Number(qint64 value)
     return out;
 }
 
+// The entries' texts one after the other, and their index lines (headword, offset, length).
+QByteArray dictionaryData(const QList<ServiceFixture::Entry>& entries, QByteArray& index)
+{
+    QByteArray data;
+    for (const ServiceFixture::Entry& entry : entries) {
+        index +=
+            entry.headword + '\t' + base64Number(data.size()) + '\t' + base64Number(entry.text.size()) + '\n';
+        data += entry.text;
+    }
+    return data;
+}
+
 } // namespace
 
 ServiceFixture::ServiceFixture() = default;
@@ -40,13 +52,8 @@ void ServiceFixture::writeFile(const QString& name, const QByteArray& content)
 
 void ServiceFixture::writeDictd(const QString& name, const QList<Entry>& entries, bool compressed)
 {
-    QByteArray data;
     QByteArray index;
-    for (const Entry& entry : entries) {
-        index +=
-            entry.headword + '\t' + base64Number(data.size()) + '\t' + base64Number(entry.text.size()) + '\n';
-        data += entry.text;
-    }
+    const QByteArray data = dictionaryData(entries, index);
     writeFile(name + QStringLiteral(".index"), index);
     if (!compressed) {
         writeFile(name + QStringLiteral(".dict"), data);
@@ -61,13 +68,8 @@ void ServiceFixture::writeDictd(const QString& name, const QList<Entry>& entries
 
 void ServiceFixture::writeDictzip(const QString& name, const QList<Entry>& entries, int chunkLength)
 {
-    QByteArray data;
     QByteArray index;
-    for (const Entry& entry : entries) {
-        index +=
-            entry.headword + '\t' + base64Number(data.size()) + '\t' + base64Number(entry.text.size()) + '\n';
-        data += entry.text;
-    }
+    const QByteArray data = dictionaryData(entries, index);
     writeFile(name + QStringLiteral(".index"), index);
 
     // Spelled out: with QStringBuilder a "+" here would return a builder of dead temporaries.
